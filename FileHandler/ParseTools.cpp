@@ -106,6 +106,11 @@ std::string Concat(std::initializer_list<std::string_view> parts) {
     return text;
 }
 
+// The name an item has, for messages that quote what was found instead of what was expected.
+std::string_view FoundName(const BlockItem& item) {
+    return item.kind == BlockItem::EndOfBlock ? std::string_view() : std::string_view(item.name);
+}
+
 void WriteLineEnd(std::ostream& out) {
     out.put('\n');
     out.flush();
@@ -168,6 +173,7 @@ std::string_view FileTools::ReadToken(std::istream& in) {
         for (ch = source.Peek(); ch != Eof && !IsSpecial(ch); ch = source.Peek()) {
             source.Take();
             if (IsWhite(ch)) break;
+            static_assert(TokenBufferSize == 1024, "the message names the buffer size");
             if (tokenLength_ == token_.size()) throw Error("Word longer than 1024 characters", in);
             token_[tokenLength_++] = static_cast<char>(ch);
         }
@@ -279,13 +285,13 @@ void FileTools::RequireStatement(std::istream& in, const BlockItem& item, std::s
 
 std::string FileTools::ReadString(std::istream& in, const BlockItem& item,
                                   std::string_view s) const {
-    RequireStatement(in, item, s, "<string>", item.name);
+    RequireStatement(in, item, s, "<string>", FoundName(item));
     return item.value;
 }
 
 void FileTools::ReadString(std::istream& in, const BlockItem& item, std::string_view s,
                            std::string_view expected) const {
-    RequireStatement(in, item, s, "<string>", item.name);
+    RequireStatement(in, item, s, "<string>", FoundName(item));
     if (!SameWord(item.value, expected)) {
         throw Error(Concat({"[", s, " = ", expected, "] expected"}), in);
     }

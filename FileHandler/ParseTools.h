@@ -30,6 +30,7 @@
 
 #include <array>
 #include <cstddef>
+#include <exception>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -50,17 +51,17 @@ struct BlockItem {
 // The tool object of the block text syntax: one token buffer, no other state. The stream is
 // passed to every operation; one object serves one file at a time.
 class FileTools {
-  public:
+public:
     // The syntax error of the block text readers. Holds the message and the stream being read,
-    // which stays where the failing read stopped.
+    // which stays where the failing read stopped; Stream() is valid while that stream lives.
     class Error : public std::exception {
-      public:
+    public:
         Error(std::string message, std::istream& stream);
         const std::string& Message() const { return message_; }
         std::istream& Stream() const { return *stream_; }
         const char* what() const noexcept override { return message_.c_str(); }
 
-      private:
+    private:
         std::string message_;
         std::istream* stream_;
     };
@@ -138,7 +139,7 @@ class FileTools {
     void WriteNumber(std::ostream& out, std::string_view key, double value, int precision,
                      bool bracket = true) const;
 
-  private:
+private:
     // The next token in the token buffer; valid until the next read.
     std::string_view ReadToken(std::istream& in);
     // The rest of a bracket after its "[" (or, in no-bracket mode, after the name `first`).

@@ -304,10 +304,10 @@ TEST(FileToolsTypedReaders, ParseNumberKeepsFullPrecision) {
 
 // A string buffer that counts flushes.
 class FlushCounter : public std::stringbuf {
-  public:
+public:
     int flushes = 0;
 
-  protected:
+protected:
     int sync() override {
         ++flushes;
         return 0;
