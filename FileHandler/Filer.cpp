@@ -41,10 +41,12 @@ RowLayout LayoutOf(const DataSetCounts& counts) {
     return layout;
 }
 
+// The objects hold rows times the columns, the row buffers of the reader one row even when
+// there are no rows.
 bool FitsInMemory(int rows, const RowLayout& layout) {
     const std::int64_t columns = std::int64_t{layout.inputs} + layout.expectedOutputs +
                                  layout.generatedOutputs + layout.errors + 1;
-    return std::int64_t{rows} * columns <= DataSetValueLimit;
+    return std::int64_t{std::max(rows, 1)} * columns <= DataSetValueLimit;
 }
 
 bool IsWhite(int ch) {
@@ -204,6 +206,17 @@ int Finish(std::ofstream& out) {
     return out ? SUCCESS : FILE_WRITE_ERROR;
 }
 
+// The values of a row, each followed by a blank.
+void WriteInputs(std::ostream& out, const Data& data, int row) {
+    for (int i = 0; i < data.Inputs(); ++i)
+        out << data.GetInputDatum(row, i) << ' ';
+}
+
+void WriteOutputs(std::ostream& out, const Data& data, int row) {
+    for (int i = 0; i < data.Outputs(); ++i)
+        out << data.GetOutputDatum(row, i) << ' ';
+}
+
 void WriteCount(FileTools& tools, std::ostream& out, std::string_view key, int count) {
     if (count == -1) {
         tools.WriteString(out, key, "Labels");
@@ -356,20 +369,15 @@ int WriteDataSetRows(FileTools& tools, const std::string& fileName, const Data* 
     out.precision(15);
     for (int row = 0; row < rows; ++row) {
         if (first) {
-            for (int i = 0; i < first->Inputs(); ++i)
-                out << first->GetInputDatum(row, i) << ' ';
+            WriteInputs(out, *first, row);
             out << "  ";
-            for (int i = 0; i < first->Outputs(); ++i)
-                out << first->GetOutputDatum(row, i) << ' ';
+            WriteOutputs(out, *first, row);
         }
         if (second) {
             out << "  ";
-            for (int i = 0; i < second->Inputs(); ++i)
-                out << second->GetInputDatum(row, i) << ' ';
+            WriteInputs(out, *second, row);
             out << "  ";
-            for (int i = 0; i < second->Outputs(); ++i) {
-                out << second->GetOutputDatum(row, i) << ' ';
-            }
+            WriteOutputs(out, *second, row);
         }
         // Label lists follow all numbers of the row, in the order the reader takes them.
         for (const Data* data : {first, second}) {

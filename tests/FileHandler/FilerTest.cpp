@@ -16,7 +16,7 @@ using Row = std::vector<double>;
 
 // A file of this test's own, removed at the end of the test.
 class FilerTest : public testing::Test {
-  protected:
+protected:
     void TearDown() override { std::filesystem::remove(path_); }
 
     const std::string& Path() const { return path_; }
@@ -35,7 +35,7 @@ class FilerTest : public testing::Test {
 
     FileTools tools;
 
-  private:
+private:
     std::string path_ = testing::TempDir() + "filer-" +
                         testing::UnitTest::GetInstance()->current_test_info()->name() + ".dat";
 };
@@ -184,6 +184,10 @@ TEST_F(FilerTest, LoadFailures) {
     // A row count no memory could hold is refused before anything is allocated.
     Write(DataSetFile("[Rows = 2000000000][Inputs = 1000]", "1"));
     EXPECT_EQ(LoadDataSet(tools, Path(), first, second), DATA_TOO_LARGE);
+    Write(DataSetFile("[Rows = 0][Inputs = 2000000000]", ""));
+    EXPECT_EQ(LoadDataSet(tools, Path(), first, second), DATA_TOO_LARGE);
+    std::int64_t offset = 0;
+    EXPECT_EQ(LoadDataSetBlock(tools, Path(), offset, 2000000000, first, second), DATA_TOO_LARGE);
 }
 
 TEST_F(FilerTest, LabelListChecks) {
