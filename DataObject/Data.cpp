@@ -339,9 +339,10 @@ void Data::Advance(int step) {
     if (MbrNdxDataRows == 0) return;
     // Positions count from the oldest row; every slot in use has one in 0 .. rows in use - 1.
     const long long used = MbrNdxDataRows;
-    const long long position = ((MbrNdxCurrent - MbrNdxFirst + MbrNdxRows) % MbrNdxRows) % used;
+    const long long slots = MbrNdxRows;
+    const long long position = ((MbrNdxCurrent - MbrNdxFirst + slots) % slots) % used;
     const long long moved = ((position + step) % used + used) % used;
-    MbrNdxCurrent = static_cast<int>((MbrNdxFirst + moved) % MbrNdxRows);
+    MbrNdxCurrent = static_cast<int>((MbrNdxFirst + moved) % slots);
 }
 
 const TLabelList* Data::GetCurrentRow(std::span<double> inputs, std::span<double> outputs) const {

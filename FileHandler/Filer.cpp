@@ -41,11 +41,12 @@ RowLayout LayoutOf(const DataSetCounts& counts) {
     return layout;
 }
 
-// The objects hold rows times the columns, the row buffers of the reader one row even when
-// there are no rows.
+// The objects hold rows times the columns (a label list costs about three values, the row
+// itself one), the row buffers of the reader one row even when there are no rows.
 bool FitsInMemory(int rows, const RowLayout& layout) {
     const std::int64_t columns = std::int64_t{layout.inputs} + layout.expectedOutputs +
-                                 layout.generatedOutputs + layout.errors + 1;
+                                 layout.generatedOutputs + layout.errors + 1 +
+                                 3 * (int{layout.expectedLabels} + int{layout.generatedLabels});
     return std::int64_t{std::max(rows, 1)} * columns <= DataSetValueLimit;
 }
 

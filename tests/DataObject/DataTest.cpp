@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -232,6 +233,17 @@ TEST(Data, CursorWalksTheRingOldestToNewest) {
     AppendNumbered(single, 9, 9);
     single.Advance(5);
     EXPECT_EQ(single.Current(), 0);
+}
+
+TEST(Data, CursorArithmeticHoldsForTheLargestCapacity) {
+    Data data(std::numeric_limits<int>::max(), 0, 0, false);  // no columns: nothing allocated
+    for (int i = 0; i < 3; ++i)
+        data.AppendRow({}, {}, nullptr);
+    data.SetCurrent(2);
+    data.Advance(std::numeric_limits<int>::max());  // 2^31 - 1 = 1 modulo 3
+    EXPECT_EQ(data.Current(), 0);
+    data.Advance(std::numeric_limits<int>::min());  // -2^31 = 1 modulo 3
+    EXPECT_EQ(data.Current(), 1);
 }
 
 TEST(Data, CursorFailuresLeaveItInPlace) {

@@ -228,10 +228,10 @@ TEST_F(FilerTest, IdentifyFileAnswers) {
 
     Write("[FormatVersion = 1.0]\n[network]\n[NetworkType = OMBRA]\n");
     EXPECT_EQ(IdentifyFile(tools, Path())->Name, "network");
-    Write("[Ombra]\n[NetworkType = OMBRA]\n");
+    Write("[FormatVersion = 1.0]\n[NeuralNetwork]\n[NetworkType = OMBRA]\n");
     auto unknown = IdentifyFile(tools, Path());
     EXPECT_EQ(unknown->GetParameter("type").Name, "unknown-header");
-    EXPECT_EQ(unknown->GetParameter("header").Name, "Ombra");
+    EXPECT_EQ(unknown->GetParameter("header").Name, "NeuralNetwork");
 
     Write("DataSet");
     EXPECT_THROW_TEXT(IdentifyFile(tools, Path()), FileTools::Error, "start of block expected");
