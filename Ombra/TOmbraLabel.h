@@ -14,7 +14,7 @@
 namespace glean {
 
 class TOmbraLabel {
-  public:
+public:
     // Copies the counts (inputMF holds inputs entries, outputMF outputs entries); every name is
     // absent. Throws TException ("Label structure out of bounds", "Bad Parameter",
     // "TOmbraLabel::TOmbraLabel") for a negative count, an array of another size than its count,
@@ -45,7 +45,7 @@ class TOmbraLabel {
     // True when every name has been set.
     bool Complete() const;
 
-  private:
+private:
     using Names = std::vector<std::optional<std::string>>;
 
     Names inputNames_;

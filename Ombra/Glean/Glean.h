@@ -35,7 +35,7 @@ struct GleanParameters {
 
 // A parameter file the driver cannot use; what() is the message for standard error.
 class ParameterFileError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
