@@ -24,17 +24,18 @@ TEST(KeyFields, ParseSwitch) {
     struct Row {
         const char* text;
         int code;
-        bool flag;
+        bool flag;  // the flag after a successful parse
     };
     for (const Row& row :
          {Row{"on", kKeyOk, true}, Row{" TRUE ", kKeyOk, true}, Row{"Off", kKeyOk, false},
-          Row{"false", kKeyOk, false}, Row{"yes", kKeyBadSwitch, true},
-          Row{"", kKeyBadSwitch, true}, Row{"o n", kKeyBadSwitch, true}}) {
-        SCOPED_TRACE(row.text);
-        bool flag = !row.flag;
-        if (row.code != kKeyOk) flag = true;
-        EXPECT_EQ(ParseSwitch(row.text, flag), row.code);
-        EXPECT_EQ(flag, row.flag);
+          Row{"false", kKeyOk, false}, Row{"yes", kKeyBadSwitch, false},
+          Row{"", kKeyBadSwitch, false}, Row{"o n", kKeyBadSwitch, false}}) {
+        for (const bool before : {false, true}) {
+            SCOPED_TRACE(std::string(row.text) + (before ? " after true" : " after false"));
+            bool flag = before;
+            EXPECT_EQ(ParseSwitch(row.text, flag), row.code);
+            EXPECT_EQ(flag, row.code == kKeyOk ? row.flag : before);
+        }
     }
 }
 

@@ -111,18 +111,5 @@ TEST(ReadParameters, LongWordsAreKeptWhole) {
     EXPECT_EQ(p.RuleFile, "r");
 }
 
-TEST(RunGlean, ChecksBeforeTheRunAndWritesNothingOnStandardOutput) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const char* const tooMany[] = {"Glean", "a", "b"};
-    EXPECT_EQ(RunGlean(3, tooMany, out, err), 1);
-    EXPECT_EQ(err.str(), "Usage: Glean parameter.file\n");
-    err.str("");
-    const char* const missing[] = {"Glean", GLEAN_TEST_DATA "/Ombra/Glean/no such file"};
-    EXPECT_EQ(RunGlean(2, missing, out, err), 1);
-    EXPECT_EQ(err.str(), "Unable too open file " GLEAN_TEST_DATA "/Ombra/Glean/no such file\n");
-    EXPECT_EQ(out.str(), "");
-}
-
 }  // namespace
 }  // namespace glean
