@@ -1,6 +1,7 @@
 #include "NeuralNets/TErrorObj.h"
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "KQmessage/Check.h"
@@ -79,6 +80,8 @@ void TSummedErrorObj::CheckPattern(std::span<const double> target,
     const auto needed = static_cast<std::size_t>(numOutputs);
     GLEAN_CHECK_TEXT(target.size() >= needed && output.size() >= needed,
                      "target.size() >= numOutputs && output.size() >= numOutputs");
+    // The pattern counter must not overflow; no training run comes near.
+    GLEAN_CHECK_TEXT(count < std::numeric_limits<int>::max(), "count < INT_MAX");
 }
 
 // ---- TErrorRMSObj ----
