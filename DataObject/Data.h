@@ -27,7 +27,7 @@ struct TLabel {
 
 // The labels of one row, in insertion order. Copies are deep.
 class TLabelList {
-  public:
+public:
     TLabelList() = default;
     // A list holding the one label (name, value).
     TLabelList(const std::string& name, double value);
@@ -43,7 +43,7 @@ class TLabelList {
 };
 
 class Data {
-  public:
+public:
     // Capacity `rows`, `inputs` and `outputs` values per row, label lists when `labels`; all
     // values 0.0, all lists empty, no rows in use. Negative sizes throw "Invalid Data Size";
     // sizes the memory cannot hold fail the checks "MbrDyaRtpInputs != 0" and
@@ -133,10 +133,10 @@ class Data {
     // Advance(-1), then GetCurrentRow without labels.
     void Previous(std::span<double> inputs, std::span<double> outputs);
 
-  protected:
+protected:
     Data(const Data&) = default;
 
-  private:
+private:
     void CheckRow(int row, const char* operation) const;
     void CheckInputColumn(int column, const char* operation) const;
     void CheckOutputColumn(int column, const char* operation) const;

@@ -15,7 +15,7 @@ namespace glean {
 class TKQstructure;
 
 class TErrorObj {
-  public:
+public:
     // Vectors of numOutputs values (at least 0, else the check "numOutputs >= 0").
     explicit TErrorObj(int numOutputs);
     virtual ~TErrorObj();
@@ -23,7 +23,8 @@ class TErrorObj {
     // Forgets every pattern and penalty accumulated so far.
     virtual void Reset() = 0;
     // Adds one pattern; target and output must hold numOutputs values (check
-    // "target.size() >= numOutputs && output.size() >= numOutputs").
+    // "target.size() >= numOutputs && output.size() >= numOutputs"; more than INT_MAX patterns
+    // fail the check "count < INT_MAX").
     virtual void Accumulate(std::span<const double> target, std::span<const double> output) = 0;
     // The error of what was accumulated; does not reset.
     virtual double GetError() const = 0;
@@ -37,20 +38,20 @@ class TErrorObj {
     int NumOutputs() const { return numOutputs; }
     int Count() const { return count; }
 
-  protected:
+protected:
     int numOutputs;
     int count = 0;  // patterns accumulated since the last reset
 };
 
 // The measures that keep one running sum, to which penalties are added.
 class TSummedErrorObj : public TErrorObj {
-  public:
+public:
     explicit TSummedErrorObj(int numOutputs);
 
     void Reset() override;
     void AddPenalty(std::span<const double> weights, const TKQstructure* params) override;
 
-  protected:
+protected:
     // Checks the lengths of a pattern's vectors before a derived class adds its terms.
     void CheckPattern(std::span<const double> target, std::span<const double> output) const;
 
@@ -59,7 +60,7 @@ class TSummedErrorObj : public TErrorObj {
 
 // sqrt(sum of squared differences / numOutputs / patterns); 0.0 before any pattern.
 class TErrorRMSObj : public TSummedErrorObj {
-  public:
+public:
     explicit TErrorRMSObj(int numOutputs);
 
     void Accumulate(std::span<const double> target, std::span<const double> output) override;
@@ -69,7 +70,7 @@ class TErrorRMSObj : public TSummedErrorObj {
 // The sum over all components of -t ln(o) - (1 - t) ln(1 - o). An output of exactly 1 (or 0)
 // adds 0 when the target equals it, else 1e6.
 class TErrorCrossEntropyObj : public TSummedErrorObj {
-  public:
+public:
     explicit TErrorCrossEntropyObj(int numOutputs);
 
     void Accumulate(std::span<const double> target, std::span<const double> output) override;
