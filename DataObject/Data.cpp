@@ -75,7 +75,11 @@ Data::~Data() = default;
 
 std::unique_ptr<Data> Data::Clone() const {
     // Slots not in use were never written, so copying every slot copies exactly the valid rows.
-    return std::unique_ptr<Data>(new Data(*this));
+    try {
+        return std::unique_ptr<Data>(new Data(*this));
+    } catch (const std::bad_alloc&) {
+        GLEAN_FAIL("PtrDatClone != 0");
+    }
 }
 
 // ---- Data: checks ----

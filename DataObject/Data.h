@@ -52,7 +52,8 @@ public:
     virtual ~Data();
     Data& operator=(const Data&) = delete;
 
-    // A new object with the same sizes, rows, labels, counters, cursor and selections.
+    // A new object with the same sizes, rows, labels, counters, cursor and selections; no memory
+    // for it fails the check "PtrDatClone != 0".
     std::unique_ptr<Data> Clone() const;
 
     // The sizes and the ring state.

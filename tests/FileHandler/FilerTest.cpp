@@ -304,6 +304,12 @@ TEST_F(FilerTest, WriterRefusals) {
     const TLabelList spaced("two words", 1.0);
     labelled.AppendRow(Row{1}, {}, &spaced);
     EXPECT_EQ(SaveDataSet(tools, Path(), &labelled, nullptr), DATA_MISMATCH);
+    Data labelsAndOutputs(1, 1, 1, true);
+    EXPECT_CHECK_FAILS(SaveDataSet(tools, Path(), &labelsAndOutputs, nullptr),
+                       "LngExpectedOutputs == 0");
+    Data generated(1, 1, 0, true);
+    EXPECT_CHECK_FAILS(SaveDataSet(tools, Path(), nullptr, &generated),
+                       "LngCalculatedOutputs == 0");
     EXPECT_FALSE(std::filesystem::exists(Path()));  // refusals write nothing
 
     DataSetCounts negative;
