@@ -465,11 +465,11 @@ class TLayerTable {
   public:
     TBasicLayer* operator[](int layerNum) const;
     int Size() const { return static_cast<int>(slots.size()); }
-    // Stores `layer` in slot layerNum and hands back the previous occupant.
-    std::unique_ptr<TBasicLayer> Replace(int layerNum, std::unique_ptr<TBasicLayer> layer);
 
   private:
     friend class TBasicNetwork;
+    // Stores `layer` in slot layerNum and hands back the previous occupant.
+    std::unique_ptr<TBasicLayer> Replace(int layerNum, std::unique_ptr<TBasicLayer> layer);
     std::vector<std::unique_ptr<TBasicLayer>> slots;
 };
 
