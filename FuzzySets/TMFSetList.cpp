@@ -11,24 +11,37 @@ namespace glean {
 
 namespace {
 
-// Slot index after the range check every accessor makes; the exception names the caller.
-std::size_t SlotIndex(int index, int count, const char* message, const char* kind,
-                      const char* operation) {
-    if (index < 0 || index >= count) throw TException(message, kind, operation);
-    return static_cast<std::size_t>(index);
-}
-
-std::size_t MFIndex(int index, int count, const char* operation) {
-    return SlotIndex(index, count, "Bad MF Number", "Invalid Parameter", operation);
-}
-
-std::size_t SetIndex(int index, int count, const char* operation) {
-    return SlotIndex(index, count, "Invalid MF set number", "Bad Parameter", operation);
-}
-
 int CheckedCount(int count) {
     GLEAN_CHECK(count >= 0);
     return count;
+}
+
+void CheckMFIndex(int index, int count, const char* operation) {
+    if (index < 0 || index >= count)
+        throw TException("Bad MF Number", "Invalid Parameter", operation);
+}
+
+void CheckSetIndex(int index, int count, const char* operation) {
+    if (index < 0 || index >= count) {
+        throw TException("Invalid MF set number", "Bad Parameter", operation);
+    }
+}
+
+// The content of a sparse slot, null when empty.
+template <typename T>
+T* Slot(const std::map<int, std::unique_ptr<T>>& slots, int index) {
+    const auto found = slots.find(index);
+    return found == slots.end() ? nullptr : found->second.get();
+}
+
+// Stores content in a sparse slot, destroying what was there; null empties the slot.
+template <typename T>
+void Store(std::map<int, std::unique_ptr<T>>& slots, int index, std::unique_ptr<T> content) {
+    if (content) {
+        slots[index] = std::move(content);
+    } else {
+        slots.erase(index);
+    }
 }
 
 }  // namespace
@@ -39,38 +52,40 @@ TBasicMFSet::TBasicMFSet(std::string type, std::string name, int numberOfMF, dou
       Type(std::move(type)),
       NumberOfMF(CheckedCount(numberOfMF)),
       LowerBound(lowerBound),
-      UpperBound(upperBound),
-      MFs(static_cast<std::size_t>(numberOfMF)) {}
+      UpperBound(upperBound) {}
 
 TBasicMFSet::~TBasicMFSet() = default;
 
 TBasicMF* TBasicMFSet::GetMF(int index) const {
-    return MFs[MFIndex(index, NumberOfMF, "TBasicMFSet::GetMF")].get();
+    CheckMFIndex(index, NumberOfMF, "TBasicMFSet::GetMF");
+    return Slot(MFs, index);
 }
 
 void TBasicMFSet::SetMF(int index, std::unique_ptr<TBasicMF> mf) {
-    MFs[MFIndex(index, NumberOfMF, "TBasicMFSet::SetMF")] = std::move(mf);
+    CheckMFIndex(index, NumberOfMF, "TBasicMFSet::SetMF");
+    Store(MFs, index, std::move(mf));
 }
 
 void TBasicMFSet::Fuzzify(double x, std::span<double> degrees) const {
-    GLEAN_CHECK(degrees.size() >= MFs.size());
-    for (std::size_t i = 0; i < MFs.size(); ++i) {
-        GLEAN_CHECK_TEXT(MFs[i] != nullptr, "MFs[i]!=NULL");
-        degrees[i] = MFs[i]->Membership(x);
+    GLEAN_CHECK(degrees.size() >= static_cast<std::size_t>(NumberOfMF));
+    for (int i = 0; i < NumberOfMF; ++i) {
+        const TBasicMF* mf = Slot(MFs, i);
+        GLEAN_CHECK_TEXT(mf != nullptr, "MFs[i]!=NULL");
+        degrees[static_cast<std::size_t>(i)] = mf->Membership(x);
     }
 }
 
 TMFSetList::TMFSetList(int count, std::string listName)
-    : VariablesRepresented(CheckedCount(count)),
-      ListName(std::move(listName)),
-      Sets(static_cast<std::size_t>(count)) {}
+    : VariablesRepresented(CheckedCount(count)), ListName(std::move(listName)) {}
 
 TBasicMFSet* TMFSetList::GetMFSet(int index) const {
-    return Sets[SetIndex(index, VariablesRepresented, "TMFSetList::GetMFSet")].get();
+    CheckSetIndex(index, VariablesRepresented, "TMFSetList::GetMFSet");
+    return Slot(Sets, index);
 }
 
 void TMFSetList::SetMFSet(int index, std::unique_ptr<TBasicMFSet> set) {
-    Sets[SetIndex(index, VariablesRepresented, "TMFSetList::SetMFSet")] = std::move(set);
+    CheckSetIndex(index, VariablesRepresented, "TMFSetList::SetMFSet");
+    Store(Sets, index, std::move(set));
 }
 
 }  // namespace glean

@@ -1,13 +1,14 @@
 // MF sets (the terms of one fuzzy variable) and MF set lists (one set per variable of a group).
-// Both own what their slots hold; slots start empty and are filled one by one.
+// Both own what their slots hold; slots start empty and are filled one by one. Slots are kept
+// sparsely, so a slot count read from a file costs no memory until the file fills the slots.
 //
 // Texts that the documentation calls "absent" are empty strings here.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "FuzzySets/TBasicMF.h"
 
@@ -39,7 +40,7 @@ class TBasicMFSet {
     double UpperBound;
 
   private:
-    std::vector<std::unique_ptr<TBasicMF>> MFs;
+    std::map<int, std::unique_ptr<TBasicMF>> MFs;  // filled slots only
 };
 
 class TMFSetList {
@@ -60,7 +61,7 @@ class TMFSetList {
     std::string ListName;  // e.g. "Inputs", "Outputs"
 
   private:
-    std::vector<std::unique_ptr<TBasicMFSet>> Sets;
+    std::map<int, std::unique_ptr<TBasicMFSet>> Sets;  // filled slots only
 };
 
 }  // namespace glean

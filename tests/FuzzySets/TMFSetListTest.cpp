@@ -88,7 +88,8 @@ TEST(TBasicMFSet, FuzzifyRefusesEmptySlotsAndShortArrays) {
     EXPECT_CHECK_FAILS(set.Fuzzify(0, degrees), "MFs[i]!=NULL");
     set.SetMF(1, std::make_unique<TSingletonMF>());
     std::vector<double> tooShort(1);
-    EXPECT_CHECK_FAILS(set.Fuzzify(0, tooShort), "degrees.size() >= MFs.size()");
+    EXPECT_CHECK_FAILS(set.Fuzzify(0, tooShort),
+                       "degrees.size() >= static_cast<std::size_t>(NumberOfMF)");
 }
 
 TEST(TMFSetList, IndexChecksOfGetAndSet) {
@@ -117,6 +118,17 @@ TEST(TMFSetList, OwnsItsSetsAndTheirMFs) {
 
     list.reset();
     EXPECT_EQ(destroyed, 4);
+}
+
+TEST(TMFSetList, HugeSlotCountsCostNothingUntilFilled) {
+    TMFSetList list(2147483647, "Inputs");
+    auto set = std::make_unique<TBasicMFSet>("Triangular", "X", 2147483647, 0, 1);
+    set->SetMF(2147483646, std::make_unique<TSingletonMF>("last"));
+    list.SetMFSet(2147483646, std::move(set));
+    EXPECT_EQ(list.GetMFSet(2147483646)->GetMF(2147483646)->Name, "last");
+    EXPECT_EQ(list.GetMFSet(0), nullptr);
+    list.SetMFSet(2147483646, nullptr);  // storing nothing empties the slot
+    EXPECT_EQ(list.GetMFSet(2147483646), nullptr);
 }
 
 }  // namespace
