@@ -191,30 +191,28 @@ struct TRuleFile::Parsed {
     void Wrap(const std::string& op) {
         auto list = std::make_unique<TRuleExprList>(op, 1);
         list->InsertSubExpression(std::move(expression), -1);
-        Become(std::move(list), depth + 1);
+        SetDepth(depth + 1);
+        expression = TRuleExpression(std::move(list));
     }
 
-    // operand joins this expression under op: appended to an "and" list of this operator,
+    // operand joins this expression under op: appended to a list of the same chaining operator,
     // otherwise both go into a new list named op.
     void Join(const std::string& op, bool chains, Parsed operand) {
         if (chains && expression.ExprKind() == 2 && SameText(expression.List().Operator, op)) {
+            SetDepth(std::max(depth, operand.depth + 1));
             expression.List().InsertSubExpression(std::move(operand.expression), -1);
-            Become(std::move(expression), std::max(depth, operand.depth + 1));
             return;
         }
+        SetDepth(std::max(depth, operand.depth) + 1);
         auto list = std::make_unique<TRuleExprList>(op, 2);
         list->InsertSubExpression(std::move(expression), -1);
         list->InsertSubExpression(std::move(operand.expression), -1);
-        Become(std::move(list), std::max(depth, operand.depth) + 1);
+        expression = TRuleExpression(std::move(list));
     }
 
 private:
-    void Become(std::unique_ptr<TRuleExprList> list, int newDepth) {
-        Become(TRuleExpression(std::move(list)), newDepth);
-    }
-    void Become(TRuleExpression result, int newDepth) {
+    void SetDepth(int newDepth) {
         if (newDepth > kMaxDepth) Fail("Expression nested too deeply", "TRuleFile::LoadExpression");
-        expression = std::move(result);
         depth = newDepth;
     }
 };
