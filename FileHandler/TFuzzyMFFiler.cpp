@@ -112,12 +112,12 @@ void FailBadData(const std::string& message, const char* operation) {
 
 // The reads of one MF list, each inside the block whose name it is given.
 class TListReader {
-  public:
+public:
     explicit TListReader(std::istream& in) : in_(in) {}
 
     std::unique_ptr<TMFSetList> List(const std::string* enclosing);
 
-  private:
+private:
     std::unique_ptr<TBasicMFSet> Set(const std::string& list);
     void ReadMF(const std::string& set, TBasicMFSet& into);
 

@@ -31,7 +31,7 @@
 namespace glean {
 
 class TFuzzyMFFiler {
-  public:
+public:
     // Writes one MFList block. Requires every slot filled, every set named and typed, and every
     // MF of one of the five types (internal checks).
     static void SaveMFList(std::ostream& out, const TMFSetList& list);

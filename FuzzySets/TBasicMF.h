@@ -18,7 +18,7 @@ inline constexpr const char* kRShoulderTriangularType = "RightShoulderedTriangul
 // The root of the tree. Parameters are public fields set right after construction; nothing checks
 // their order, and Membership never divides by zero whatever they are.
 class TBasicMF {
-  public:
+public:
     virtual ~TBasicMF() = default;
     // The degree of x, between 0 and 1 for parameters in their natural order.
     virtual double Membership(double x) const = 0;
@@ -26,39 +26,39 @@ class TBasicMF {
     std::string Type;  // one of the five type texts above
     std::string Name;  // the term's label; empty for an unnamed MF
 
-  protected:
+protected:
     TBasicMF(std::string type, std::string name);
 };
 
 // An MF with a left and a right bound (both 0 on construction).
 class TBoundedMF : public TBasicMF {
-  public:
+public:
     double LeftBound = 0;
     double RightBound = 0;
 
-  protected:
+protected:
     using TBasicMF::TBasicMF;
 };
 
 // An MF with a centre (0 on construction).
 class TCentredMF : public TBasicMF {
-  public:
+public:
     double Centre = 0;
 
-  protected:
+protected:
     using TBasicMF::TBasicMF;
 };
 
 // 1 on [LeftBound, RightBound], both ends included; 0 elsewhere.
 class TRectangularMF : public TBoundedMF {
-  public:
+public:
     explicit TRectangularMF(std::string name = {});
     double Membership(double x) const override;
 };
 
 // 0 outside [LeftBound, RightBound], 1 at Centre, linear in between.
 class TTriangularMF : public TBoundedMF {
-  public:
+public:
     explicit TTriangularMF(std::string name = {});
     double Membership(double x) const override;
 
@@ -67,14 +67,14 @@ class TTriangularMF : public TBoundedMF {
 
 // 1 exactly at Centre, 0 elsewhere.
 class TSingletonMF : public TCentredMF {
-  public:
+public:
     explicit TSingletonMF(std::string name = {});
     double Membership(double x) const override;
 };
 
 // 1 up to Centre, falling linearly to 0 at RightBound, 0 beyond.
 class TLShoulderTriangularMF : public TCentredMF {
-  public:
+public:
     explicit TLShoulderTriangularMF(std::string name = {});
     double Membership(double x) const override;
 
@@ -83,7 +83,7 @@ class TLShoulderTriangularMF : public TCentredMF {
 
 // 0 below LeftBound, rising linearly to 1 at Centre, 1 beyond.
 class TRShoulderTriangularMF : public TCentredMF {
-  public:
+public:
     explicit TRShoulderTriangularMF(std::string name = {});
     double Membership(double x) const override;
 

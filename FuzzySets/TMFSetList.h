@@ -15,7 +15,7 @@
 namespace glean {
 
 class TBasicMFSet {
-  public:
+public:
     // NumberOfMF empty slots (requires numberOfMF >= 0); the bounds are stored unchecked.
     TBasicMFSet(std::string type, std::string name, int numberOfMF, double lowerBound,
                 double upperBound);
@@ -39,12 +39,12 @@ class TBasicMFSet {
     double LowerBound;
     double UpperBound;
 
-  private:
+private:
     std::map<int, std::unique_ptr<TBasicMF>> MFs;  // filled slots only
 };
 
 class TMFSetList {
-  public:
+public:
     // VariablesRepresented empty slots (requires count >= 0).
     TMFSetList(int count, std::string listName);
 
@@ -60,7 +60,7 @@ class TMFSetList {
     const int VariablesRepresented;
     std::string ListName;  // e.g. "Inputs", "Outputs"
 
-  private:
+private:
     std::map<int, std::unique_ptr<TBasicMFSet>> Sets;  // filled slots only
 };
 

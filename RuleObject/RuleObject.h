@@ -29,7 +29,7 @@ struct TRuleAtom {
 // spare ones default values. The two texts are the upper-bound assertions of the list's positions.
 template <typename T>
 class TPositionedArray {
-  public:
+public:
     TPositionedArray(int capacity, const char* belowCount, const char* atMostCount);
 
     int Count() const { return count_; }
@@ -46,7 +46,7 @@ class TPositionedArray {
     // Resets the entry at exprnum (-1: the last) and moves value into it.
     void Replace(T value, int exprnum);
 
-  private:
+private:
     std::size_t Existing(int exprnum) const;  // checked position of an entry in use
 
     std::vector<T> entries_;
@@ -60,7 +60,7 @@ class TRuleExprList;
 // A handle on an atom (ExprKind 1), an operator list (ExprKind 2), or nothing (ExprKind 0).
 // Copies are deep; a move leaves its source empty.
 class TRuleExpression {
-  public:
+public:
     TRuleExpression();
     explicit TRuleExpression(const TRuleAtom& atom);
     // Requires list != null.
@@ -81,13 +81,13 @@ class TRuleExpression {
     TRuleExprList& List();
     const TRuleExprList& List() const;
 
-  private:
+private:
     std::variant<std::monostate, TRuleAtom, std::unique_ptr<TRuleExprList>> content_;
 };
 
 // An operator node joining its sub-expressions, e.g. "and", "or", "not".
 class TRuleExprList {
-  public:
+public:
     // Operator "no-op", capacity 0.
     TRuleExprList();
     TRuleExprList(std::string op, int capacity);
@@ -106,13 +106,13 @@ class TRuleExprList {
 
     std::string Operator;
 
-  private:
+private:
     TPositionedArray<TRuleExpression> entries_;
 };
 
 // The consequences of a rule; spare entries are new atoms.
 class TRuleConsequenceList {
-  public:
+public:
     explicit TRuleConsequenceList(int capacity = 0);
 
     int numConsequences() const { return entries_.Count(); }
@@ -126,13 +126,13 @@ class TRuleConsequenceList {
     void RemoveConsequence(int exprnum);
     void SetConsequence(int variable, int term, double weight, bool negated, int exprnum);
 
-  private:
+private:
     TPositionedArray<TRuleAtom> entries_;
 };
 
 // If Antecedent holds, the consequences follow. A new rule has neither; copies are deep.
 class TRule {
-  public:
+public:
     TRule() = default;
     TRule(std::unique_ptr<TRuleExpression> antecedent,
           std::unique_ptr<TRuleConsequenceList> consequenceList);
@@ -151,7 +151,7 @@ class TRule {
 
 // The rules one method produced; Name is the rule type written to rule files. Owns its rules.
 class TRuleList {
-  public:
+public:
     TRuleList(std::string name, int capacity);
 
     int numRules() const { return entries_.Count(); }
@@ -170,7 +170,7 @@ class TRuleList {
 
     std::string Name;
 
-  private:
+private:
     TPositionedArray<TRule> entries_;
 };
 

@@ -12,11 +12,11 @@ namespace {
 
 // An MF that counts its own destruction, to observe ownership.
 class TCountedMF : public TSingletonMF {
-  public:
+public:
     explicit TCountedMF(int& destroyed) : destroyed_(destroyed) {}
     ~TCountedMF() override { ++destroyed_; }
 
-  private:
+private:
     int& destroyed_;
 };
 
