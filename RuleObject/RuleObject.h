@@ -8,6 +8,7 @@
 // Lists grow by exactly one entry whenever an insertion finds them full.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <variant>
