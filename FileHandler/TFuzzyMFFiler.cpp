@@ -7,7 +7,6 @@
 #include "FileHandler/ParseTools.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
-#include "KQmessage/TKQstructure.h"  // completes the type of TException's default argument
 
 namespace glean {
 

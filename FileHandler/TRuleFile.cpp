@@ -10,7 +10,6 @@
 #include "FileHandler/TFuzzyMFFiler.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
-#include "KQmessage/TKQstructure.h"  // completes the type of TException's default argument
 
 namespace glean {
 

@@ -5,7 +5,6 @@
 
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
-#include "KQmessage/TKQstructure.h"  // completes the type of TException's default argument
 
 namespace glean {
 
