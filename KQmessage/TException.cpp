@@ -9,6 +9,9 @@ namespace glean {
 TException::TException(std::string message, std::string kind)
     : Message(std::move(message)), Kind(std::move(kind)) {}
 
+TException::TException(std::string message, std::string kind, std::string operation)
+    : Message(std::move(message)), Kind(std::move(kind)), Operation(std::move(operation)) {}
+
 TException::TException(std::string message, std::string kind, std::string operation,
                        std::unique_ptr<TKQstructure> details)
     : Message(std::move(message)),

@@ -16,9 +16,11 @@ public:
     TException() = default;
     // Message and kind; Operation stays empty.
     TException(std::string message, std::string kind);
-    // The form every throw in the program uses: three texts and optional details (taken over).
+    // The form every throw in the program uses: message, kind and operation.
+    TException(std::string message, std::string kind, std::string operation);
+    // The same with a details structure, taken over.
     TException(std::string message, std::string kind, std::string operation,
-               std::unique_ptr<TKQstructure> details = nullptr);
+               std::unique_ptr<TKQstructure> details);
 
     std::string Message;    // what went wrong, e.g. "Bad MF Number"
     std::string Kind;       // the category, e.g. "Invalid Parameter"

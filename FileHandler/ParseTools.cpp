@@ -1,0 +1,392 @@
+#include "FileHandler/ParseTools.h"
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <streambuf>
+#include <utility>
+#include <vector>
+
+#include "KQmessage/Check.h"
+
+namespace glean {
+
+namespace {
+
+constexpr int Eof = std::char_traits<char>::eof();
+
+// Reads a stream character by character through its buffer, without the per-call cost of the
+// formatted extraction. A failed stream reads as end of input; reaching the end sets eofbit.
+class Source {
+  public:
+    explicit Source(std::istream& in) : in_(in), buffer_(in.good() ? in.rdbuf() : nullptr) {}
+
+    // The next character, not taken; Eof at the end.
+    int Peek() {
+        if (buffer_ == nullptr) return Eof;
+        const int ch = buffer_->sgetc();
+        if (ch == Eof) End();
+        return ch;
+    }
+    // The next character, taken; Eof at the end.
+    int Take() {
+        if (buffer_ == nullptr) return Eof;
+        const int ch = buffer_->sbumpc();
+        if (ch == Eof) End();
+        return ch;
+    }
+
+  private:
+    void End() {
+        buffer_ = nullptr;
+        in_.setstate(std::ios_base::eofbit);
+    }
+
+    std::istream& in_;
+    std::streambuf* buffer_;
+};
+
+bool IsWhite(int ch) {
+    return ch < 33 || ch > 126 || ch == ',';
+}
+
+bool IsSpecial(int ch) {
+    switch (ch) {
+        case '[':
+        case ']':
+        case '/':
+        case '*':
+        case '=':
+        case '<':
+        case '>':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Equal ignoring letter case, by the rule of strcasecmp (both upper-cased, byte by byte).
+bool SameWord(std::string_view first, std::string_view second) {
+    if (first.size() != second.size()) return false;
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(first[i])) !=
+            std::toupper(static_cast<unsigned char>(second[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Skips white space (not comments) and returns the next character, not taken.
+int PeekPastWhite(Source& source) {
+    int ch = source.Peek();
+    while (ch != Eof && IsWhite(ch)) {
+        source.Take();
+        ch = source.Peek();
+    }
+    return ch;
+}
+
+// A name or value must be a word: not the end of input, not a special character.
+void RequireWord(std::istream& in, std::string_view token) {
+    if (token.empty()) throw FileTools::Error("Unexpected end of file", in);
+    if (IsSpecial(static_cast<unsigned char>(token.front()))) {
+        throw FileTools::Error("Unexpected special character", in);
+    }
+}
+
+std::string Concat(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts)
+        text += part;
+    return text;
+}
+
+// The name an item has, for messages that quote what was found instead of what was expected.
+std::string_view FoundName(const BlockItem& item) {
+    return item.kind == BlockItem::EndOfBlock ? std::string_view() : std::string_view(item.name);
+}
+
+void WriteLineEnd(std::ostream& out) {
+    out.put('\n');
+    out.flush();
+}
+
+// The value a format version statement carries may be at most this.
+constexpr double HighestFormatVersion = 1.0;
+
+}  // namespace
+
+FileTools::Error::Error(std::string message, std::istream& stream)
+    : message_(std::move(message)), stream_(&stream) {}
+
+std::string FileTools::NextToken(std::istream& in) {
+    return std::string(ReadToken(in));
+}
+
+void FileTools::SkipComment(std::istream& in) {
+    Source source(in);
+    // Iterative, so that deeply nested comments cannot exhaust the stack. After a pair has
+    // opened or closed a comment, the previous character counts as a blank again, so that no
+    // character belongs to two pairs ("/*/" does not close what it opens).
+    std::size_t depth = 1;
+    int previous = ' ';
+    for (;;) {
+        const int ch = source.Take();
+        if (ch == Eof) throw Error("Unexpected end of file during comment", in);
+        if (previous == '*' && ch == '/') {
+            if (--depth == 0) return;
+            previous = ' ';
+        } else if (previous == '/' && ch == '*') {
+            ++depth;
+            previous = ' ';
+        } else {
+            previous = ch;
+        }
+    }
+}
+
+std::string_view FileTools::ReadToken(std::istream& in) {
+    Source source(in);
+    for (;;) {
+        int ch = source.Take();
+        while (ch != Eof && IsWhite(ch))
+            ch = source.Take();
+        tokenLength_ = 0;
+        if (ch == Eof) return {};
+        token_[tokenLength_++] = static_cast<char>(ch);
+        if (IsSpecial(ch)) {
+            const int next = source.Peek();
+            if (ch == '/' && next == '*') {
+                source.Take();
+                SkipComment(in);
+                continue;
+            }
+            if (ch == '[' && next == '~') token_[tokenLength_++] = static_cast<char>(source.Take());
+            return {token_.data(), tokenLength_};
+        }
+        // A word: a special character that ends it stays in the stream, white space is taken.
+        for (ch = source.Peek(); ch != Eof && !IsSpecial(ch); ch = source.Peek()) {
+            source.Take();
+            if (IsWhite(ch)) break;
+            static_assert(TokenBufferSize == 1024, "the message names the buffer size");
+            if (tokenLength_ == token_.size()) throw Error("Word longer than 1024 characters", in);
+            token_[tokenLength_++] = static_cast<char>(ch);
+        }
+        return {token_.data(), tokenLength_};
+    }
+}
+
+void FileTools::ReadItem(std::istream& in, BlockItem& item, const std::string* blockdef,
+                         bool noBracket) {
+    GLEAN_CHECK_TEXT(blockdef != &item.name, "blockdef != &item.name");
+    for (;;) {
+        const std::string_view token = ReadToken(in);
+        GLEAN_CHECK_TEXT(token != "]", "token != \"]\"");
+        item.value.clear();
+        item.open = false;
+        if (token.empty()) {
+            if (blockdef != nullptr) throw Error("Unexpected end of file", in);
+            item.kind = BlockItem::EndOfBlock;
+            item.name.clear();
+            return;
+        }
+        if (token == "[" || noBracket) {
+            ReadBracketItem(in, item, token, noBracket);
+            if (noBracket || item.kind != BlockItem::Statement ||
+                !SameWord(item.name, "FORMATVERSION")) {
+                return;
+            }
+            SkipFormatVersion(in, item);
+            continue;
+        }
+        if (token == "[~") {
+            ReadEndTag(in, blockdef);
+            item.kind = BlockItem::EndOfBlock;
+            item.name.clear();
+            return;
+        }
+        item.kind = BlockItem::Token;
+        item.name.assign(token);
+        return;
+    }
+}
+
+BlockItem FileTools::ReadItem(std::istream& in, const std::string* blockdef, bool noBracket) {
+    BlockItem item;
+    ReadItem(in, item, blockdef, noBracket);
+    return item;
+}
+
+void FileTools::ReadBracketItem(std::istream& in, BlockItem& item, std::string_view first,
+                                bool noBracket) {
+    const std::string_view name = noBracket ? first : ReadToken(in);
+    RequireWord(in, name);
+    item.name.assign(name);
+    Source source(in);
+    int next = PeekPastWhite(source);
+    if (next != '=') {
+        item.kind = BlockItem::StartTag;
+        item.open = next != ']';
+        if (!item.open) source.Take();
+        return;
+    }
+    source.Take();
+    const std::string_view value = ReadToken(in);
+    RequireWord(in, value);
+    item.kind = BlockItem::Statement;
+    item.value.assign(value);
+    next = PeekPastWhite(source);
+    item.open = next != ']';
+    if (!item.open) source.Take();
+}
+
+void FileTools::ReadEndTag(std::istream& in, const std::string* blockdef) {
+    GLEAN_CHECK_TEXT(blockdef != nullptr, "blockdef != nullptr");
+    if (!SameWord(ReadToken(in), *blockdef)) throw Error("Unexpected End Tag", in);
+    if (ReadToken(in) != "]") throw Error("Expected ']'", in);
+}
+
+void FileTools::SkipFormatVersion(std::istream& in, const BlockItem& item) const {
+    if (item.open) throw Error("Illegal Format of FormatVersion", in);
+    // Written so that a version that is not a number at all (NaN) is refused as well.
+    if (!(ParseNumber(in, item.value) <= HighestFormatVersion)) {
+        throw Error("Illegal Format Version", in);
+    }
+}
+
+std::string FileTools::ExpectBlockStart(std::istream& in, const BlockItem& item) const {
+    if (item.kind != BlockItem::StartTag) throw Error("start of block expected", in);
+    return item.name;
+}
+
+std::string FileTools::ExpectBlockStart(std::istream& in, const BlockItem& item,
+                                        std::string_view name) const {
+    if (item.kind != BlockItem::StartTag || !SameWord(item.name, name)) {
+        throw Error(Concat({"[", name, "] expected"}), in);
+    }
+    return item.name;
+}
+
+void FileTools::ExpectBlockEnd(std::istream& in, const BlockItem& item) const {
+    if (item.kind != BlockItem::EndOfBlock) throw Error("End Tag expected", in);
+}
+
+void FileTools::RequireStatement(std::istream& in, const BlockItem& item, std::string_view s,
+                                 std::string_view placeholder, std::string_view found) const {
+    if (item.kind != BlockItem::Statement || !SameWord(item.name, s)) {
+        throw Error(Concat({"[", s, " = ", placeholder, "] expected", found}), in);
+    }
+}
+
+std::string FileTools::ReadString(std::istream& in, const BlockItem& item,
+                                  std::string_view s) const {
+    RequireStatement(in, item, s, "<string>", FoundName(item));
+    return item.value;
+}
+
+void FileTools::ReadString(std::istream& in, const BlockItem& item, std::string_view s,
+                           std::string_view expected) const {
+    RequireStatement(in, item, s, "<string>", FoundName(item));
+    if (!SameWord(item.value, expected)) {
+        throw Error(Concat({"[", s, " = ", expected, "] expected"}), in);
+    }
+}
+
+int FileTools::ReadInteger(std::istream& in, const BlockItem& item, std::string_view s) const {
+    RequireStatement(in, item, s, "<integer>");
+    return ParseInteger(in, item.value);
+}
+
+double FileTools::ReadNumber(std::istream& in, const BlockItem& item, std::string_view s) const {
+    RequireStatement(in, item, s, "<number>");
+    return ParseNumber(in, item.value);
+}
+
+double FileTools::ReadNumberToken(std::istream& in, const BlockItem& item) const {
+    if (item.kind != BlockItem::Token) throw Error("Token (number) expected", in);
+    return ParseNumber(in, item.name);
+}
+
+int FileTools::ParseInteger(std::istream& in, const std::string& text) const {
+    // strtol reads what "%ld" reads; a value beyond 32 bits is refused rather than wrapped.
+    const char* start = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(start, &end, 10);
+    if (end == start || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
+        throw Error("integer-expected", in);
+    }
+    return static_cast<int>(value);
+}
+
+double FileTools::ParseNumber(std::istream& in, const std::string& text) const {
+    const char* start = text.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(start, &end);
+    if (end == start) throw Error("number-expected", in);
+    return value;
+}
+
+void FileTools::WriteFormatVersion(std::ostream& out) const {
+    WriteString(out, "FormatVersion", "1.0");
+    WriteLineEnd(out);
+}
+
+void FileTools::WriteNewline(std::ostream& out) const {
+    WriteLineEnd(out);
+}
+
+void FileTools::WriteStartTag(std::ostream& out, std::string_view name, bool bracket) const {
+    if (bracket) {
+        out << '[' << name << ']';
+        WriteLineEnd(out);
+    } else {
+        out << name << ' ';
+    }
+}
+
+void FileTools::WriteEndTag(std::ostream& out, std::string_view name) const {
+    if (name.empty()) return;
+    out << "[~" << name << ']';
+    WriteLineEnd(out);
+}
+
+void FileTools::WriteString(std::ostream& out, std::string_view key, std::string_view value,
+                            bool bracket) const {
+    if (bracket) {
+        out << '[' << key << " = " << value << ']';
+        WriteLineEnd(out);
+    } else {
+        out << key << '=' << value << ' ';
+    }
+}
+
+void FileTools::WriteInteger(std::ostream& out, std::string_view key, int value,
+                             bool bracket) const {
+    std::array<char, 20> text{};  // the widest 32-bit integer takes 11
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
+    GLEAN_CHECK(error == std::errc());
+    WriteString(out, key, std::string_view(text.data(), end - text.data()), bracket);
+}
+
+void FileTools::WriteNumber(std::ostream& out, std::string_view key, double value, int precision,
+                            bool bracket) const {
+    // Most numbers fit the short buffer; wide ones (1e300, many decimals) get one of their size.
+    std::array<char, 20> text{};
+    const int length = std::snprintf(text.data(), text.size(), "%.*f", precision, value);
+    GLEAN_CHECK(length >= 0);
+    if (static_cast<std::size_t>(length) < text.size()) {
+        WriteString(out, key, std::string_view(text.data(), length), bracket);
+        return;
+    }
+    std::vector<char> wide(static_cast<std::size_t>(length) + 1);
+    std::snprintf(wide.data(), wide.size(), "%.*f", precision, value);
+    WriteString(out, key, std::string_view(wide.data(), length), bracket);
+}
+
+}  // namespace glean

@@ -1,0 +1,159 @@
+// The bracket-block text syntax that every file of the program shares: the item reader on which
+// each file reader is built, the typed readers of key-value statements, and the writers that
+// produce the same syntax.
+//
+// Grammar (words and keywords are compared ignoring letter case):
+//
+//   file       = { item } ;                          (end of input ends the outermost level)
+//   item       = start-tag | statement | end-tag | token ;
+//   start-tag  = "[" name "]"                         closed
+//              | "[" name                             open: more words of the bracket follow
+//   statement  = "[" key "=" value "]"                closed
+//              | "[" key "=" value                    open
+//   end-tag    = "[~" name-of-enclosing-block "]" ;
+//   token      = word | "/" | "*" | "=" | "<" | ">" ;      (a lone "]" is a malformed file)
+//   version    = "[" "FormatVersion" "=" number "]" ;         number <= 1.0, skipped anywhere
+//                                                              an item is read in bracket mode
+//   comment    = "/*" { any | comment } "*/" ;       nests; skipped like white space
+//   word       = 1..1024 characters, none of them white space or special ;
+//   special    = "[" | "]" | "/" | "*" | "=" | "<" | ">" ;  each a token of its own
+//   white space = every byte outside 33..126, and "," ;
+//
+// The decision after a name ("]", "=" or anything else) and after a value ("]" or anything else)
+// skips white space but not comments. In no-bracket mode an item starts at its name, without the
+// "[", which is how the further items of an open bracket are read.
+//
+// Texts: a BlockItem owns its name and value; reusing one item for a whole file keeps the reader
+// free of allocations once its strings have grown. The name of the enclosing block (`blockdef`)
+// is passed as a pointer, null at the outermost level; the caller keeps it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <exception>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace glean {
+
+// One item of a block text, as ReadItem recognised it.
+struct BlockItem {
+    enum Kind : int { EndOfBlock = 0, Token = 1, StartTag = 2, Statement = 3 };
+
+    Kind kind = EndOfBlock;
+    std::string name;   // Token: the token; StartTag: the tag name; Statement: the key
+    std::string value;  // Statement: the value; empty otherwise
+    bool open = false;  // StartTag and Statement: the closing "]" did not follow
+};
+
+// The tool object of the block text syntax: one token buffer, no other state. The stream is
+// passed to every operation; one object serves one file at a time.
+class FileTools {
+public:
+    // The syntax error of the block text readers. Holds the message and the stream being read,
+    // which stays where the failing read stopped; Stream() is valid while that stream lives.
+    class Error : public std::exception {
+    public:
+        Error(std::string message, std::istream& stream);
+        const std::string& Message() const { return message_; }
+        std::istream& Stream() const { return *stream_; }
+        const char* what() const noexcept override { return message_.c_str(); }
+
+    private:
+        std::string message_;
+        std::istream* stream_;
+    };
+
+    // The longest word the reader accepts.
+    static constexpr std::size_t TokenBufferSize = 1024;
+
+    // --- Reading ---
+
+    // The next token, skipping white space and comments; empty at end of input or when the
+    // stream has failed. Throws Error for an unterminated comment or a word longer than the
+    // token buffer.
+    std::string NextToken(std::istream& in);
+    // Skips the rest of a comment whose "/*" was just read, nested comments included. Throws
+    // Error "Unexpected end of file during comment".
+    void SkipComment(std::istream& in);
+    // Reads the next item into `item` (its strings are reused), skipping format version
+    // statements in bracket mode. `blockdef` is the enclosing block's name or null; it must not
+    // be the item's own name. Throws Error; a lone "]" or an end tag without `blockdef` fails an
+    // internal check.
+    void ReadItem(std::istream& in, BlockItem& item, const std::string* blockdef = nullptr,
+                  bool noBracket = false);
+    // As above, returning a new item.
+    BlockItem ReadItem(std::istream& in, const std::string* blockdef = nullptr,
+                       bool noBracket = false);
+
+    // The name of a StartTag item, any name. Throws Error "start of block expected".
+    std::string ExpectBlockStart(std::istream& in, const BlockItem& item) const;
+    // The name of a StartTag item named `name` (ignoring case). Throws Error "[name] expected".
+    std::string ExpectBlockStart(std::istream& in, const BlockItem& item,
+                                 std::string_view name) const;
+    // Requires an EndOfBlock item. Throws Error "End Tag expected".
+    void ExpectBlockEnd(std::istream& in, const BlockItem& item) const;
+    // The value of a Statement item with key `s` (ignoring case). Throws Error
+    // "[s = <string>] expected" followed by the name of the item found.
+    std::string ReadString(std::istream& in, const BlockItem& item, std::string_view s) const;
+    // Requires a Statement item with key `s` and the value `expected` (both ignoring case).
+    // Throws as above, or Error "[s = expected] expected".
+    void ReadString(std::istream& in, const BlockItem& item, std::string_view s,
+                    std::string_view expected) const;
+    // The value of a Statement item with key `s` as ParseInteger reads it. Throws Error
+    // "[s = <integer>] expected" or "integer-expected".
+    int ReadInteger(std::istream& in, const BlockItem& item, std::string_view s) const;
+    // The value of a Statement item with key `s` as ParseNumber reads it. Throws Error
+    // "[s = <number>] expected" or "number-expected".
+    double ReadNumber(std::istream& in, const BlockItem& item, std::string_view s) const;
+    // A Token item as ParseNumber reads it. Throws Error "Token (number) expected" or
+    // "number-expected".
+    double ReadNumberToken(std::istream& in, const BlockItem& item) const;
+    // The integer that begins `text` as "%ld" scans it (leading white space, sign, digits;
+    // trailing text ignored). Throws Error "integer-expected" when none begins it or it does not
+    // fit in 32 bits.
+    int ParseInteger(std::istream& in, const std::string& text) const;
+    // The double that begins `text` at full precision (trailing text ignored). Throws Error
+    // "number-expected" when no number begins it.
+    double ParseNumber(std::istream& in, const std::string& text) const;
+
+    // --- Writing (a line end is a newline and a flush) ---
+
+    // "[FormatVersion = 1.0]" and two line ends.
+    void WriteFormatVersion(std::ostream& out) const;
+    // A line end.
+    void WriteNewline(std::ostream& out) const;
+    // "[name]" and a line end; without bracket, name and a blank.
+    void WriteStartTag(std::ostream& out, std::string_view name, bool bracket = true) const;
+    // "[~name]" and a line end; an empty name writes nothing.
+    void WriteEndTag(std::ostream& out, std::string_view name) const;
+    // "[key = value]" and a line end; without bracket, key=value and a blank.
+    void WriteString(std::ostream& out, std::string_view key, std::string_view value,
+                     bool bracket = true) const;
+    // As WriteString with the value in decimal.
+    void WriteInteger(std::ostream& out, std::string_view key, int value,
+                      bool bracket = true) const;
+    // As WriteString with the value formatted "%.*f" with `precision` decimals.
+    void WriteNumber(std::ostream& out, std::string_view key, double value, int precision,
+                     bool bracket = true) const;
+
+private:
+    // The next token in the token buffer; valid until the next read.
+    std::string_view ReadToken(std::istream& in);
+    // The rest of a bracket after its "[" (or, in no-bracket mode, after the name `first`).
+    void ReadBracketItem(std::istream& in, BlockItem& item, std::string_view first, bool noBracket);
+    // The rest of an end tag after its "[~".
+    void ReadEndTag(std::istream& in, const std::string* blockdef);
+    // Checks a format version statement. Throws Error for an open one, or a version above 1.0.
+    void SkipFormatVersion(std::istream& in, const BlockItem& item) const;
+    // Throws unless `item` is a Statement with key `s`: "[s = placeholder] expected" + found.
+    void RequireStatement(std::istream& in, const BlockItem& item, std::string_view s,
+                          std::string_view placeholder, std::string_view found = {}) const;
+
+    std::array<char, TokenBufferSize> token_{};
+    std::size_t tokenLength_ = 0;
+};
+
+}  // namespace glean

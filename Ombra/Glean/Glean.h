@@ -1,0 +1,56 @@
+// The Glean driver: the command line, the parameter file and the checks made on them before the
+// rule extraction run starts.
+//
+// Parameter file: whitespace-separated words, read as keys one by one.
+//
+//   file          = { entry | other-word }
+//   entry         = file-key sep word | threshold-key sep number
+//   file-key      = "WeightFile" | "LabelFile" | "RuleFile"     (any letter case)
+//   threshold-key = "ThresholdIn" | "ThresholdOut"             (any letter case)
+//   sep           = one non-blank character, read and discarded unchecked ("=" by convention)
+//   number        = a floating-point number as stream extraction reads it
+//
+// A word that is no key is skipped on its own; a later entry overwrites an earlier one. The
+// separator is a single character, so "WeightFile =net.wts" works but "WeightFile=net.wts" is one
+// unknown word.
+#pragma once
+
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+
+namespace glean {
+
+// What the parameter file asks of one run.
+struct GleanParameters {
+    std::string WeightFile;  // the trained network; empty when not named
+    std::string LabelFile;
+    bool LabelFileGiven = false;
+    double ThresholdIn = 0.0;
+    bool ThresholdInGiven = false;
+    double ThresholdOut = 0.0;
+    bool ThresholdOutGiven = false;
+    std::string RuleFile;  // the rule file to write; empty when not named
+};
+
+// A parameter file the driver cannot use; what() is the message for standard error.
+class ParameterFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a parameter file to its end into parameters. A file key at the very end of the file,
+// without its value, changes nothing. Throws ParameterFileError ("<key> is not a number") when a
+// threshold key is not followed by a separator and a number.
+void ReadParameters(std::istream& in, GleanParameters& parameters);
+
+// The whole program: checks the command line (one argument, the parameter file), reads the
+// parameter file, checks that the weight and rule files are named, then runs the extraction.
+// Messages go to err; returns the process exit code (0 success, 1 failure).
+int RunGlean(int argc, const char* const argv[], std::ostream& out, std::ostream& err);
+
+// The rule extraction run on checked parameters; returns the exit code. Not part of this build
+// yet: it says so on err and returns 1.
+int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ostream& err);
+
+}  // namespace glean

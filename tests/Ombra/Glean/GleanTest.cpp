@@ -1,0 +1,115 @@
+#include "Ombra/Glean/Glean.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/TestSupport.h"
+
+namespace glean {
+namespace {
+
+GleanParameters Read(const std::string& text) {
+    std::istringstream in(text);
+    GleanParameters parameters;
+    ReadParameters(in, parameters);
+    return parameters;
+}
+
+TEST(ReadParameters, CompleteFile) {
+    const GleanParameters p = Read(
+        "WeightFile = net.wts\nLabelFile = net.lbl\nThresholdIn = 0.5\nThresholdOut = 0.3\n"
+        "RuleFile = net.rul\n");
+    EXPECT_EQ(p.WeightFile, "net.wts");
+    EXPECT_EQ(p.LabelFile, "net.lbl");
+    EXPECT_TRUE(p.LabelFileGiven);
+    EXPECT_DOUBLE_EQ(p.ThresholdIn, 0.5);
+    EXPECT_TRUE(p.ThresholdInGiven);
+    EXPECT_DOUBLE_EQ(p.ThresholdOut, 0.3);
+    EXPECT_TRUE(p.ThresholdOutGiven);
+    EXPECT_EQ(p.RuleFile, "net.rul");
+}
+
+TEST(ReadParameters, OptionalItemsStayUnsetWhenNotNamed) {
+    const GleanParameters p = Read("weightfile = a RULEFILE = b");
+    EXPECT_EQ(p.WeightFile, "a");
+    EXPECT_EQ(p.RuleFile, "b");
+    EXPECT_FALSE(p.LabelFileGiven);
+    EXPECT_FALSE(p.ThresholdInGiven);
+    EXPECT_FALSE(p.ThresholdOutGiven);
+    EXPECT_EQ(Read("").WeightFile, "");
+}
+
+TEST(ReadParameters, KeysIgnoreLetterCase) {
+    const GleanParameters p =
+        Read("WEIGHTFILE = w labelfile = l thresholdin = 1 THRESHOLDOUT = 2 rULEfILE = r");
+    EXPECT_EQ(p.WeightFile, "w");
+    EXPECT_EQ(p.LabelFile, "l");
+    EXPECT_DOUBLE_EQ(p.ThresholdIn, 1);
+    EXPECT_DOUBLE_EQ(p.ThresholdOut, 2);
+    EXPECT_EQ(p.RuleFile, "r");
+}
+
+TEST(ReadParameters, SeparatorIsOneUncheckedCharacter) {
+    EXPECT_EQ(Read("WeightFile =net.wts").WeightFile, "net.wts");
+    EXPECT_EQ(Read("WeightFile\n:\n\tnet.wts").WeightFile, "net.wts");
+    EXPECT_DOUBLE_EQ(Read("ThresholdIn #-0.25").ThresholdIn, -0.25);
+    // Without a separator the value's first character is taken for it.
+    EXPECT_EQ(Read("WeightFile net.wts").WeightFile, "et.wts");
+    // A key glued to its separator is one unknown word, and so is its value.
+    const GleanParameters glued = Read("WeightFile=net.wts RuleFile= r.rul");
+    EXPECT_EQ(glued.WeightFile, "");
+    EXPECT_EQ(glued.RuleFile, "");
+}
+
+TEST(ReadParameters, UnknownWordsAreSkippedOneByOne) {
+    const GleanParameters p =
+        Read("# a stray line of words\nWeightFile = w\nComment: RuleFile = r Threshold = 9\n");
+    EXPECT_EQ(p.WeightFile, "w");
+    EXPECT_EQ(p.RuleFile, "r");
+    EXPECT_FALSE(p.ThresholdInGiven);
+    // A value is never taken for a key.
+    EXPECT_EQ(Read("WeightFile = RuleFile").RuleFile, "");
+}
+
+TEST(ReadParameters, LaterKeysOverwrite) {
+    const GleanParameters p =
+        Read("WeightFile = a ThresholdIn = 1 weightfile = b THRESHOLDIN = 2 WeightFile =c");
+    EXPECT_EQ(p.WeightFile, "c");
+    EXPECT_DOUBLE_EQ(p.ThresholdIn, 2);
+}
+
+TEST(ReadParameters, FileKeyWithoutValueAtTheEndChangesNothing) {
+    const GleanParameters p = Read("LabelFile = l WeightFile = w LabelFile =");
+    EXPECT_EQ(p.LabelFile, "l");
+    EXPECT_EQ(p.WeightFile, "w");
+    const GleanParameters bare = Read("LabelFile");
+    EXPECT_FALSE(bare.LabelFileGiven);
+    EXPECT_EQ(bare.LabelFile, "");
+}
+
+TEST(ReadParameters, ThresholdThatIsNotANumberStopsTheRead) {
+    for (const char* text : {"ThresholdIn = abc RuleFile = r", "ThresholdIn =", "ThresholdIn",
+                             "ThresholdIn = 1e999"}) {
+        SCOPED_TRACE(text);
+        EXPECT_THROW_TEXT(Read(text), ParameterFileError, "ThresholdIn is not a number");
+    }
+    EXPECT_THROW_TEXT(Read("thresholdout = x"), ParameterFileError, "ThresholdOut is not a number");
+    // A number followed by other text reads the number; the rest is an unknown word.
+    const GleanParameters p = Read("ThresholdOut = 0.5x RuleFile = r");
+    EXPECT_DOUBLE_EQ(p.ThresholdOut, 0.5);
+    EXPECT_EQ(p.RuleFile, "r");
+}
+
+TEST(ReadParameters, LongWordsAreKeptWhole) {
+    // A key word beyond 255 characters is one unknown word, never cut into a known key.
+    const std::string longKey = std::string(300, 'x') + "RuleFile";
+    EXPECT_EQ(Read(longKey + " = r").RuleFile, "");
+    const std::string longName(2000, 'n');
+    const GleanParameters p = Read("WeightFile = " + longName + " RuleFile = r");
+    EXPECT_EQ(p.WeightFile, longName);
+    EXPECT_EQ(p.RuleFile, "r");
+}
+
+}  // namespace
+}  // namespace glean
