@@ -1,0 +1,224 @@
+#include "Training/CsvConverter.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <istream>
+#include <limits>
+#include <ostream>
+#include <sstream>
+
+#include "FileHandler/Filer.h"
+#include "KQmessage/TException.h"
+
+namespace glean {
+
+namespace {
+[[noreturn]] void Fail(const std::string& message) {
+    throw TException(message, "Bad Data", "ReadCsv");
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return "";
+    const auto last = text.find_last_not_of(" \t");
+    std::string field = text.substr(first, last - first + 1);
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
+        field = field.substr(1, field.size() - 2);
+    }
+    return field;
+}
+
+std::vector<std::string> SplitLine(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string::size_type start = 0;
+    for (;;) {
+        const auto comma = line.find(',', start);
+        fields.push_back(Trim(line.substr(start, comma - start)));
+        if (comma == std::string::npos) return fields;
+        start = comma + 1;
+    }
+}
+
+// A whole field as a finite number, read the same in every locale.
+bool ParseNumber(const std::string& field, double& value) {
+    const char* end = field.data() + field.size();
+    const auto [ptr, ec] = std::from_chars(field.data(), end, value);
+    return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+struct CsvTable {
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<int> lines;  // line number of each row
+};
+
+CsvTable ReadTable(std::istream& in) {
+    CsvTable table;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        std::vector<std::string> fields = SplitLine(line);
+        if (table.header.empty()) {
+            table.header = std::move(fields);
+            continue;
+        }
+        if (fields.size() != table.header.size()) {
+            Fail("CSV line " + std::to_string(number) + " has " + std::to_string(fields.size()) +
+                 " fields, the header has " + std::to_string(table.header.size()));
+        }
+        table.rows.push_back(std::move(fields));
+        table.lines.push_back(number);
+    }
+    if (table.header.empty()) Fail("CSV file has no header line");
+    if (table.rows.empty()) Fail("CSV file has no data rows");
+    return table;
+}
+
+// Position of the class column named (or numbered from 1) by `name`, or -1 for none.
+int ClassColumn(const CsvTable& table, const std::string& name) {
+    if (name.empty()) return -1;
+    const auto found = std::find(table.header.begin(), table.header.end(), name);
+    if (found != table.header.end()) return static_cast<int>(found - table.header.begin());
+    int number = 0;
+    const auto [ptr, ec] = std::from_chars(name.data(), name.data() + name.size(), number);
+    if (ec == std::errc() && ptr == name.data() + name.size() && number >= 1 &&
+        number <= static_cast<int>(table.header.size())) {
+        return number - 1;
+    }
+    Fail("No such column: " + name);
+}
+
+bool HeldOut(std::size_t row, const TCsvOptions& options) {
+    return options.holdoutEvery > 0 &&
+           (row + 1) % static_cast<std::size_t>(options.holdoutEvery) == 0;
+}
+
+double Scaled(double value, const TColumnScale& scale) {
+    if (scale.maximum == scale.minimum) return 0.0;
+    return std::clamp((value - scale.minimum) / (scale.maximum - scale.minimum), 0.0, 1.0);
+}
+}  // namespace
+
+TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
+    const CsvTable table = ReadTable(in);
+    const int nColumns = static_cast<int>(table.header.size());
+    const int classColumn = ClassColumn(table, options.classColumn);
+
+    // Numeric columns: every one but the class column; the roles follow the options.
+    std::vector<int> numeric;
+    for (int c = 0; c < nColumns; ++c) {
+        if (c != classColumn) numeric.push_back(c);
+    }
+    const int numericOutputs = classColumn >= 0 ? 0 : options.outputs;
+    const int nInputs = static_cast<int>(numeric.size()) - numericOutputs;
+    std::vector<std::string> classes;
+    if (classColumn >= 0) {
+        for (const auto& row : table.rows) {
+            const std::string& value = row[static_cast<std::size_t>(classColumn)];
+            if (std::find(classes.begin(), classes.end(), value) == classes.end())
+                classes.push_back(value);
+        }
+    }
+    const int nOutputs = numericOutputs + static_cast<int>(classes.size());
+    if (numericOutputs < 0 || nInputs < 1 || nOutputs < 1) {
+        Fail("Need at least one input and one output column");
+    }
+
+    // Values, and the range of every numeric column over the training rows.
+    std::vector<std::vector<double>> values(table.rows.size(), std::vector<double>(numeric.size()));
+    std::vector<TColumnScale> scales(numeric.size());
+    for (std::size_t j = 0; j < numeric.size(); ++j) {
+        scales[j].name = table.header[static_cast<std::size_t>(numeric[j])];
+        scales[j].role = static_cast<int>(j) < nInputs ? "input" : "output";
+        scales[j].minimum = std::numeric_limits<double>::infinity();
+        scales[j].maximum = -std::numeric_limits<double>::infinity();
+    }
+    std::size_t trainingRows = 0;
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        const bool training = !HeldOut(r, options);
+        trainingRows += training ? 1 : 0;
+        for (std::size_t j = 0; j < numeric.size(); ++j) {
+            const std::string& field = table.rows[r][static_cast<std::size_t>(numeric[j])];
+            if (!ParseNumber(field, values[r][j])) {
+                Fail("CSV line " + std::to_string(table.lines[r]) + ", column " + scales[j].name +
+                     ": not a number: " + field);
+            }
+            if (training) {
+                scales[j].minimum = std::min(scales[j].minimum, values[r][j]);
+                scales[j].maximum = std::max(scales[j].maximum, values[r][j]);
+            }
+        }
+    }
+    if (trainingRows == 0) Fail("No training rows left after the hold-out");
+
+    TConvertedData result;
+    const int heldOutRows = static_cast<int>(table.rows.size() - trainingRows);
+    result.training =
+        std::make_unique<Data>(static_cast<int>(trainingRows), nInputs, nOutputs, false);
+    if (options.holdoutEvery > 0) {
+        result.heldOut = std::make_unique<Data>(heldOutRows, nInputs, nOutputs, false);
+    }
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        std::vector<double> input(static_cast<std::size_t>(nInputs));
+        std::vector<double> output(static_cast<std::size_t>(nOutputs), 0.0);
+        for (std::size_t j = 0; j < numeric.size(); ++j) {
+            const double v = Scaled(values[r][j], scales[j]);
+            if (static_cast<int>(j) < nInputs) {
+                input[j] = v;
+            } else {
+                output[j - static_cast<std::size_t>(nInputs)] = v;
+            }
+        }
+        if (classColumn >= 0) {
+            const std::string& value = table.rows[r][static_cast<std::size_t>(classColumn)];
+            const auto k = std::find(classes.begin(), classes.end(), value) - classes.begin();
+            output[static_cast<std::size_t>(k)] = 1.0;
+        }
+        Data& target = HeldOut(r, options) ? *result.heldOut : *result.training;
+        target.AppendRow(input, output, nullptr);
+    }
+    result.columns = scales;
+    for (const std::string& name : classes) {
+        result.columns.push_back(
+            {table.header[static_cast<std::size_t>(classColumn)] + "=" + name, "class", 0.0, 1.0});
+    }
+    return result;
+}
+
+void WriteScaling(std::ostream& out, const std::vector<TColumnScale>& columns) {
+    out.precision(17);
+    out << "column,role,minimum,maximum\n";
+    for (const TColumnScale& column : columns) {
+        out << column.name << ',' << column.role << ',' << column.minimum << ',' << column.maximum
+            << '\n';
+    }
+}
+
+TConvertedData ConvertCsvFile(const std::string& csvFile, const TCsvOptions& options,
+                              const std::string& dataFile, const std::string& heldOutFile) {
+    const char* operation = "ConvertCsvFile";
+    std::ifstream in(csvFile, std::ios::binary);
+    if (!in) throw TException("Cannot open CSV file: " + csvFile, "File Error", operation);
+    TConvertedData result = ConvertCsv(in, options);
+    FileTools tools;
+    auto save = [&](const std::string& name, const Data* data) {
+        if (SaveDataSet(tools, name, data, nullptr) != SUCCESS) {
+            throw TException("Cannot write file: " + name, "File Error", operation);
+        }
+    };
+    save(dataFile, result.training.get());
+    if (result.heldOut) save(heldOutFile, result.heldOut.get());
+    const std::string scaleFile = dataFile + ".scale";
+    std::ofstream scale(scaleFile, std::ios::binary | std::ios::trunc);
+    WriteScaling(scale, result.columns);
+    scale.flush();
+    if (!scale) throw TException("Cannot write file: " + scaleFile, "File Error", operation);
+    return result;
+}
+
+}  // namespace glean

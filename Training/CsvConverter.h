@@ -1,0 +1,67 @@
+// From plain CSV to the data set file: numeric columns scaled into [0, 1], optionally a class
+// column turned into one-hot expected outputs, the scaling written beside the data set.
+//
+//   csv    = header { row } ;                  lines end in LF or CR LF; blank lines are skipped
+//   header = name { "," name } ;               one name per column
+//   row    = field { "," field } ;             as many fields as the header has names
+//   field  = number                            every column but the class column: a finite number
+//          | text ;                            the class column: any text (spaces and one pair of
+//                                              surrounding double quotes removed), one class each
+//
+// Columns: with a class column, every other column is an input and each class (in order of first
+// appearance) is one expected output, 1 for the row's class and 0 for the others. Without one,
+// the last `outputs` columns are expected outputs and the rest inputs. Numbers are scaled by
+// (v - min) / (max - min) with the minimum and maximum of the training rows; a constant column
+// becomes 0, and held-out values beyond the training range are cut to [0, 1].
+//
+// Scaling file (CSV): "column,role,minimum,maximum", then one line per data set column in data
+// set order: "<name>,input,<min>,<max>", "<name>,output,<min>,<max>", or for a class output
+// "<class column>=<class>,class,0,1".
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DataObject/Data.h"
+
+namespace glean {
+
+struct TCsvOptions {
+    std::string classColumn;  // name, or 1-based number, of the class column; empty: none
+    int outputs = 1;          // without a class column: the number of last columns that are outputs
+    int holdoutEvery = 0;     // when > 0, rows n, 2n, 3n, ... (1-based) go to the held-out set
+};
+
+// How one data set column was made.
+struct TColumnScale {
+    std::string name;
+    std::string role;  // "input", "output" or "class"
+    double minimum = 0.0;
+    double maximum = 1.0;
+};
+
+struct TConvertedData {
+    std::unique_ptr<Data> training;
+    std::unique_ptr<Data> heldOut;      // null unless holdoutEvery > 0
+    std::vector<TColumnScale> columns;  // inputs, then outputs
+};
+
+// Reads CSV text and converts it. Throws TException (kind "Bad Data", operation "ReadCsv"):
+// "CSV file has no header line", "CSV file has no data rows", "CSV line N has M fields, the
+// header has K", "CSV line N, column NAME: not a number: TEXT", "No such column: NAME",
+// "Need at least one input and one output column", "No training rows left after the hold-out".
+TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options);
+
+// Writes the scaling file text.
+void WriteScaling(std::ostream& out, const std::vector<TColumnScale>& columns);
+
+// The CSV file csvFile converted into the data set file dataFile, the scaling into
+// dataFile + ".scale" and, with a hold-out, the held-out rows into heldOutFile. Throws
+// TException ("Cannot open CSV file: NAME", "Cannot write file: NAME", kind "File Error",
+// operation "ConvertCsvFile") and those of ConvertCsv. Returns the conversion.
+TConvertedData ConvertCsvFile(const std::string& csvFile, const TCsvOptions& options,
+                              const std::string& dataFile, const std::string& heldOutFile);
+
+}  // namespace glean

@@ -1,0 +1,261 @@
+#include "Training/TOmbraTrainer.h"
+
+#include <cmath>
+#include <numeric>
+#include <ostream>
+#include <sstream>
+
+#include "KQmessage/Check.h"
+#include "KQmessage/TException.h"
+#include "NeuralNets/TErrorObj.h"
+#include "Training/TOmbraModel.h"
+
+namespace glean {
+
+namespace {
+std::size_t At(int i) {
+    return static_cast<std::size_t>(i);
+}
+
+double Parameter(const TKQstructure& params, const std::string& key, double absent) {
+    const TKQstructure* value = params.FindParameter(key);
+    return value ? ExpectDouble(value->Name) : absent;
+}
+
+void RequireSetting(bool ok, const char* message) {
+    if (!ok) throw TException(message, "Bad Parameter", "TOmbraTrainer::TOmbraTrainer");
+}
+
+// The first position of the largest value.
+std::size_t ArgMax(std::span<const double> values) {
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        if (values[i] > values[best]) best = i;
+    }
+    return best;
+}
+
+void RequireFit(TOmbra& network, const TSamples& samples, const char* operation) {
+    const TOmbraStructure shape = network.GetStructure();
+    if (shape.nInputs != samples.inputs || shape.nOutputs != samples.outputs) {
+        throw TException("Data set does not fit the network", "Bad Data", operation);
+    }
+}
+}  // namespace
+
+// ---- Samples ----
+
+bool TSamples::OneHot() const {
+    if (target.empty()) return false;
+    for (const std::vector<double>& row : target) {
+        int ones = 0;
+        for (double t : row) {
+            if (t == 1.0) {
+                ++ones;
+            } else if (t != 0.0) {
+                return false;
+            }
+        }
+        if (ones != 1) return false;
+    }
+    return true;
+}
+
+TSamples ReadSamples(const Data& data) {
+    auto fail = [](const std::string& message) {
+        throw TException(message, "Bad Data", "TSamples");
+    };
+    if (data.DataRows() <= 0) fail("Data set has no rows");
+    if (data.Inputs() <= 0) fail("Data set has no inputs");
+    if (data.Outputs() <= 0) fail("Data set has no expected outputs");
+    TSamples samples;
+    samples.inputs = data.Inputs();
+    samples.outputs = data.Outputs();
+    for (int k = 0; k < data.DataRows(); ++k) {
+        const int slot = (data.First() + k) % data.Rows();
+        std::vector<double> input(At(data.Inputs()));
+        std::vector<double> target(At(data.Outputs()));
+        data.GetInputRow(slot, input);
+        data.GetOutputRow(slot, target);
+        for (std::size_t i = 0; i < input.size(); ++i) {
+            if (!std::isfinite(input[i])) {
+                fail("Data set value is not a number: row " + std::to_string(k + 1) + ", input " +
+                     std::to_string(i + 1));
+            }
+        }
+        for (std::size_t o = 0; o < target.size(); ++o) {
+            if (!(target[o] >= 0.0 && target[o] <= 1.0)) {
+                fail("Expected output outside [0, 1]: row " + std::to_string(k + 1) + ", output " +
+                     std::to_string(o + 1));
+            }
+        }
+        samples.input.push_back(std::move(input));
+        samples.target.push_back(std::move(target));
+    }
+    return samples;
+}
+
+TFit MeasureFit(TOmbra& network, const TSamples& samples) {
+    RequireFit(network, samples, "TFit");
+    TErrorRMSObj rms(samples.outputs);
+    const bool classes = samples.OneHot();
+    int correct = 0;
+    std::vector<double> output(At(samples.outputs));
+    for (std::size_t k = 0; k < samples.input.size(); ++k) {
+        network.Recall(samples.input[k], output);
+        rms.Accumulate(samples.target[k], output);
+        if (classes && ArgMax(output) == ArgMax(samples.target[k])) ++correct;
+    }
+    TFit fit;
+    fit.rms = rms.GetError();
+    if (classes) fit.accuracy = static_cast<double>(correct) / samples.input.size();
+    return fit;
+}
+
+// ---- Trainer ----
+
+TOmbraTrainer::TOmbraTrainer(TTrainingSettings given)
+    : settings(std::move(given)), generator(settings.seed) {
+    RequireSetting(settings.epochs >= 1, "Epochs must be >= 1");
+    RequireSetting(std::isfinite(settings.learningRate) && settings.learningRate > 0.0,
+                   "Learning rate must be > 0");
+    RequireSetting(settings.momentum >= 0.0 && settings.momentum < 1.0,
+                   "Momentum must be in [0, 1)");
+    RequireSetting(std::isfinite(settings.initialMinimum) &&
+                       std::isfinite(settings.initialMaximum) &&
+                       settings.initialMinimum <= settings.initialMaximum,
+                   "Initial weight range is empty");
+    const std::string& name = settings.penalty.Name;
+    if (strcasecmp(name, "NONE") != 0 && strcasecmp(name, "QUADPENALTY") != 0 &&
+        strcasecmp(name, "LWF") != 0) {
+        throw TException("Unknown penalty: " + name, "Bad Parameter",
+                         "TOmbraTrainer::TOmbraTrainer");
+    }
+    try {
+        const double probe = Penalty(std::vector<double>{1.0});
+        RequireSetting(std::isfinite(probe), "Penalty parameter is not a number");
+    } catch (const TKQstructure::Error&) {
+        RequireSetting(false, "Penalty parameter is not a number");
+    }
+}
+
+std::unique_ptr<TOmbra> TOmbraTrainer::CreateNetwork(const TOmbraShape& shape,
+                                                     const TSamples& samples) {
+    const char* operation = "TOmbraTrainer::CreateNetwork";
+    if (shape.nRules < 1) throw TException("Must be >= 1 rule", "Bad Parameter", operation);
+    if (shape.mfPerInput.size() != At(samples.inputs) ||
+        shape.mfPerOutput.size() != At(samples.outputs)) {
+        throw TException("MF counts do not fit the data set", "Bad Parameter", operation);
+    }
+    auto network = std::make_unique<TOmbra>(samples.inputs, shape.mfPerInput, shape.nRules,
+                                            shape.mfPerOutput, samples.outputs);
+    Initialise(*network);
+    return network;
+}
+
+void TOmbraTrainer::Initialise(TOmbra& network) {
+    network.ConditionLayer().InitialiseCentres();
+    network.OutputSet().InitialiseCentres();
+    TOmbraModel model(network);
+    const double low = settings.initialMinimum;
+    const double high = settings.initialMaximum;
+    std::span<double> parameters = model.Parameters();
+    for (int layer = 2; layer <= 3; ++layer) {
+        for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k) {
+            if (model.Trainable()[At(k)]) parameters[At(k)] = low + (high - low) * Uniform();
+        }
+    }
+    model.Store(network);
+}
+
+TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream* progress) {
+    RequireFit(network, samples, "TOmbraTrainer::Train");
+    TOmbraModel model(network);
+    std::span<double> parameters = model.Parameters();
+    std::vector<bool> step(parameters.size());
+    for (int layer = 1; layer <= 4; ++layer) {
+        for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k)
+            step[At(k)] = LayerTrained(layer) && model.Trainable()[At(k)];
+    }
+    const std::size_t firstWeight = At(model.Offset(2));
+    const std::size_t weightCount = At(model.Count(2) + model.Count(3));
+    std::vector<double> gradient(parameters.size());
+    std::vector<double> velocity(parameters.size(), 0.0);
+    std::vector<std::size_t> order(samples.input.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const bool classes = samples.OneHot();
+
+    for (int epoch = 1; epoch <= settings.epochs; ++epoch) {
+        Shuffle(order);
+        for (std::size_t k : order) {
+            std::fill(gradient.begin(), gradient.end(), 0.0);
+            model.AddGradient(samples.input[k], samples.target[k], gradient, 1.0);
+            AddPenaltyGradient(parameters.subspan(firstWeight, weightCount),
+                               std::span<double>(gradient).subspan(firstWeight, weightCount));
+            for (std::size_t p = 0; p < parameters.size(); ++p) {
+                if (!step[p]) continue;
+                velocity[p] = settings.momentum * velocity[p] - settings.learningRate * gradient[p];
+                parameters[p] += velocity[p];
+            }
+            model.ProjectCentres();
+        }
+        if (progress != nullptr) {
+            model.Store(network);
+            const TFit fit = MeasureFit(network, samples);
+            *progress << "epoch " << epoch << " error " << fit.rms << " penalty "
+                      << Penalty(parameters.subspan(firstWeight, weightCount));
+            if (classes) *progress << " accuracy " << fit.accuracy;
+            *progress << '\n';
+        }
+    }
+    model.Store(network);
+    return MeasureFit(network, samples);
+}
+
+double TOmbraTrainer::Penalty(std::span<const double> weights) const {
+    return TErrorRMSObj(0).Penalty(weights, &settings.penalty, 1.0);
+}
+
+void TOmbraTrainer::AddPenaltyGradient(std::span<const double> weights,
+                                       std::span<double> gradient) const {
+    GLEAN_CHECK_TEXT(gradient.size() >= weights.size(), "gradient.size()>=weights.size()");
+    const TKQstructure& params = settings.penalty;
+    if (strcasecmp(params.Name, "QUADPENALTY") == 0) {
+        const double epsilon1 = Parameter(params, "EPSILON1", 0.0);
+        const double epsilon2 = Parameter(params, "EPSILON2", 0.0);
+        const double beta = Parameter(params, "BETA", 1.0);
+        for (std::size_t i = 0; i < weights.size(); ++i) {
+            const double w = weights[i];
+            const double shrink = beta * w * w + 1.0;
+            gradient[i] += 2.0 * w * (epsilon1 * beta / (shrink * shrink) + epsilon2);
+        }
+    } else if (strcasecmp(params.Name, "LWF") == 0) {
+        // The magnitude has no slope at 0; a weight that reached 0 is left there.
+        const double strength =
+            Parameter(params, "LEARNINGRATE", 0.0) * Parameter(params, "FORGETTINGRATE", 0.0);
+        for (std::size_t i = 0; i < weights.size(); ++i) {
+            if (weights[i] != 0.0) gradient[i] += weights[i] > 0.0 ? strength : -strength;
+        }
+    }
+}
+
+double TOmbraTrainer::Uniform() {
+    return static_cast<double>(generator() >> 11) * 0x1.0p-53;
+}
+
+std::size_t TOmbraTrainer::Index(std::size_t n) {
+    return static_cast<std::size_t>(generator() % n);
+}
+
+void TOmbraTrainer::Shuffle(std::vector<std::size_t>& order) {
+    for (std::size_t i = order.size(); i > 1; --i)
+        std::swap(order[i - 1], order[Index(i)]);
+}
+
+bool TOmbraTrainer::LayerTrained(int layer) const {
+    if (layer == 1) return settings.trainInputCentres;
+    if (layer == 4) return settings.trainOutputCentres;
+    return true;
+}
+
+}  // namespace glean

@@ -1,0 +1,142 @@
+#include "Training/CsvConverter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "FileHandler/Filer.h"
+#include "support/TestSupport.h"
+
+namespace glean {
+namespace {
+
+TConvertedData Convert(const std::string& text, const TCsvOptions& options) {
+    std::istringstream in(text);
+    return ConvertCsv(in, options);
+}
+
+std::vector<double> Inputs(const Data& data, int k) {
+    std::vector<double> row(static_cast<std::size_t>(data.Inputs()));
+    data.GetInputRow((data.First() + k) % data.Rows(), row);
+    return row;
+}
+
+std::vector<double> Outputs(const Data& data, int k) {
+    std::vector<double> row(static_cast<std::size_t>(data.Outputs()));
+    data.GetOutputRow((data.First() + k) % data.Rows(), row);
+    return row;
+}
+
+TEST(ConvertCsv, ClassColumnBecomesOneHotOutputsAndNumbersAreScaled) {
+    TCsvOptions options;
+    options.classColumn = "kind";
+    const auto data = Convert("a, kind ,b\r\n2,\"x\",10\r\n\r\n4,y,20\r\n3,x,30\r\n", options);
+    const Data& d = *data.training;
+    ASSERT_EQ(d.DataRows(), 3);
+    ASSERT_EQ(d.Inputs(), 2);
+    ASSERT_EQ(d.Outputs(), 2);
+    EXPECT_EQ(Inputs(d, 0), (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(Inputs(d, 1), (std::vector<double>{1.0, 0.5}));
+    EXPECT_EQ(Inputs(d, 2), (std::vector<double>{0.5, 1.0}));
+    EXPECT_EQ(Outputs(d, 0), (std::vector<double>{1.0, 0.0}));
+    EXPECT_EQ(Outputs(d, 1), (std::vector<double>{0.0, 1.0}));
+    EXPECT_EQ(Outputs(d, 2), (std::vector<double>{1.0, 0.0}));
+    EXPECT_EQ(data.heldOut, nullptr);
+
+    std::ostringstream scaling;
+    WriteScaling(scaling, data.columns);
+    EXPECT_EQ(scaling.str(),
+              "column,role,minimum,maximum\na,input,2,4\nb,input,10,30\nkind=x,class,0,1\n"
+              "kind=y,class,0,1\n");
+}
+
+TEST(ConvertCsv, ClassColumnByNumberAndNumericOutputsWithoutOne) {
+    TCsvOptions byNumber;
+    byNumber.classColumn = "1";
+    const auto classes = Convert("c,v\nred,1\nblue,2\n", byNumber);
+    EXPECT_EQ(classes.training->Inputs(), 1);
+    EXPECT_EQ(Outputs(*classes.training, 1), (std::vector<double>{0.0, 1.0}));
+
+    TCsvOptions two;
+    two.outputs = 2;
+    const auto numeric = Convert("x,y,z\n0,5,-1\n1,7,1\n", two);
+    EXPECT_EQ(numeric.training->Inputs(), 1);
+    EXPECT_EQ(Outputs(*numeric.training, 0), (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(Outputs(*numeric.training, 1), (std::vector<double>{1.0, 1.0}));
+    EXPECT_EQ(numeric.columns[2].role, "output");
+    EXPECT_EQ(numeric.columns[2].minimum, -1.0);
+}
+
+TEST(ConvertCsv, HoldOutEveryNthRowScaledWithTheTrainingRange) {
+    TCsvOptions options;
+    options.outputs = 1;
+    options.holdoutEvery = 3;
+    // Rows 3 and 6 are held out; row 6 lies beyond the training range and is cut to it.
+    const auto data = Convert("x,t\n0,0\n2,1\n1,0\n4,1\n3,0\n9,1\n", options);
+    ASSERT_EQ(data.training->DataRows(), 4);
+    ASSERT_EQ(data.heldOut->DataRows(), 2);
+    EXPECT_EQ(Inputs(*data.heldOut, 0), (std::vector<double>{0.25}));
+    EXPECT_EQ(Inputs(*data.heldOut, 1), (std::vector<double>{1.0}));
+    EXPECT_EQ(Inputs(*data.training, 3), (std::vector<double>{0.75}));
+}
+
+TEST(ConvertCsv, ConstantColumnBecomesZero) {
+    const auto data = Convert("x,k,t\n1,5,0\n2,5,1\n", TCsvOptions{});
+    EXPECT_EQ(Inputs(*data.training, 1), (std::vector<double>{1.0, 0.0}));
+}
+
+TEST(ConvertCsv, RefusesBadFiles) {
+    TCsvOptions options;
+    auto fails = [&](const std::string& text, const std::string& message) {
+        EXPECT_TEXCEPTION(Convert(text, options), message, "Bad Data", "ReadCsv");
+    };
+    fails("", "CSV file has no header line");
+    fails("\n \n", "CSV file has no header line");
+    fails("a,b\n", "CSV file has no data rows");
+    fails("a,b\n1,2\n3\n", "CSV line 3 has 1 fields, the header has 2");
+    fails("a,b\n1,2\n1,two\n", "CSV line 3, column b: not a number: two");
+    fails("a,b\n1,nan\n", "CSV line 2, column b: not a number: nan");
+    fails("a,b\n1,1e999\n", "CSV line 2, column b: not a number: 1e999");
+    fails("a\n1\n", "Need at least one input and one output column");
+    options.classColumn = "missing";
+    fails("a,b\n1,2\n", "No such column: missing");
+    options.classColumn = "3";
+    fails("a,b\n1,2\n", "No such column: 3");
+    options.classColumn = "";
+    options.holdoutEvery = 1;
+    fails("a,b\n1,2\n", "No training rows left after the hold-out");
+}
+
+TEST(ConvertCsvFile, WritesDataSetsThatLoadBackAndTheScaling) {
+    const std::string dir = ::testing::TempDir();
+    const std::string csv = dir + "convert.csv";
+    std::ofstream(csv) << "x,y,class\n1,2,a\n2,4,b\n3,8,a\n";
+    TCsvOptions options;
+    options.classColumn = "class";
+    options.holdoutEvery = 3;
+    ConvertCsvFile(csv, options, dir + "convert.dat", dir + "convert-test.dat");
+    FileTools tools;
+    std::unique_ptr<Data> training;
+    std::unique_ptr<Data> heldOut;
+    ASSERT_EQ(LoadInputDataSet(tools, dir + "convert.dat", training), SUCCESS);
+    ASSERT_EQ(LoadInputDataSet(tools, dir + "convert-test.dat", heldOut), SUCCESS);
+    EXPECT_EQ(training->DataRows(), 2);
+    EXPECT_EQ(heldOut->DataRows(), 1);
+    EXPECT_EQ(Inputs(*heldOut, 0), (std::vector<double>{1.0, 1.0}));
+    EXPECT_EQ(Outputs(*heldOut, 0), (std::vector<double>{1.0, 0.0}));
+    std::ifstream scale(dir + "convert.dat.scale");
+    std::string first;
+    std::getline(scale, first);
+    EXPECT_EQ(first, "column,role,minimum,maximum");
+    for (const char* name : {"convert.csv", "convert.dat", "convert-test.dat", "convert.dat.scale"})
+        std::remove((dir + name).c_str());
+
+    EXPECT_TEXCEPTION(ConvertCsvFile(dir + "absent.csv", options, dir + "x.dat", ""),
+                      "Cannot open CSV file: " + dir + "absent.csv", "File Error",
+                      "ConvertCsvFile");
+}
+
+}  // namespace
+}  // namespace glean

@@ -1,0 +1,277 @@
+#include "Training/TOmbraTrainer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "FileHandler/NetworkFile.h"
+#include "Ombra/RuleExtraction/TOmbraRule.h"
+#include "Training/TOmbraModel.h"
+#include "support/TestSupport.h"
+
+namespace glean {
+namespace {
+
+// Two inputs on a grid; the output is high exactly when input 0 is high. Input 1 carries nothing.
+TSamples ThresholdProblem() {
+    TSamples samples;
+    samples.inputs = 2;
+    samples.outputs = 1;
+    for (int i = 0; i <= 6; ++i) {
+        for (int j = 0; j <= 4; ++j) {
+            const double x0 = i / 6.0;
+            samples.input.push_back({x0, j / 4.0});
+            samples.target.push_back({x0 > 0.5 ? 1.0 : 0.0});
+        }
+    }
+    return samples;
+}
+
+TTrainingSettings LwfSettings() {
+    TTrainingSettings settings;
+    settings.epochs = 300;
+    settings.learningRate = 0.2;
+    settings.momentum = 0.5;
+    settings.seed = 7;
+    settings.initialMinimum = -0.5;
+    settings.initialMaximum = 0.5;
+    settings.penalty = TKQstructure("LWF");
+    settings.penalty.SetString("LEARNINGRATE", "1");
+    settings.penalty.SetString("FORGETTINGRATE", "0.0005");
+    return settings;
+}
+
+std::string Text(TBasicNetwork& network) {
+    FileTools tools;
+    std::ostringstream out;
+    WriteNetwork(tools, out, network);
+    return out.str();
+}
+
+TEST(TOmbraTrainer, LearnsAThresholdAndTheRulesNameTheRightTerms) {
+    const TSamples samples = ThresholdProblem();
+    TOmbraTrainer trainer(LwfSettings());
+    auto network = trainer.CreateNetwork({{2, 2}, 2, {2}}, samples);
+    const TFit before = MeasureFit(*network, samples);
+    const TFit fit = trainer.Train(*network, samples, nullptr);
+    EXPECT_LT(fit.rms, 0.2);
+    EXPECT_LT(fit.rms, before.rms / 2);
+
+    const auto rules = BuildRuleList(*network, 1.0, 1.0);
+    ASSERT_GE(rules->numRules(), 1);
+    bool high = false;
+    bool low = false;
+    for (int r = 0; r < rules->numRules(); ++r) {
+        const TRule& rule = rules->GetRule(r);
+        const TRuleExprList& terms = rule.Antecedent->List();
+        // Input 1 is noise: after forgetting, no rule should name it.
+        ASSERT_EQ(terms.numSubExpressions(), 1) << "rule " << r;
+        const TRuleAtom& condition = terms.GetSubExpression(0).Atom();
+        EXPECT_EQ(condition.Variable, 0);
+        ASSERT_EQ(rule.ConsequenceList->numConsequences(), 1) << "rule " << r;
+        const TRuleAtom& action = rule.ConsequenceList->GetConsequence(0);
+        // Input 0 low gives output low (term 0), high gives high (term 1).
+        EXPECT_EQ(action.Term, condition.Term) << "rule " << r;
+        (condition.Term == 1 ? high : low) = true;
+    }
+    EXPECT_TRUE(high || low);
+}
+
+TEST(TOmbraTrainer, SameSeedSameBytesOtherSeedOtherWeights) {
+    const TSamples samples = ThresholdProblem();
+    TTrainingSettings settings = LwfSettings();
+    settings.epochs = 20;
+    settings.trainInputCentres = true;
+    settings.trainOutputCentres = true;
+    auto run = [&](std::uint64_t seed) {
+        settings.seed = seed;
+        TOmbraTrainer trainer(settings);
+        auto network = trainer.CreateNetwork({{3, 2}, 3, {2}}, samples);
+        trainer.Train(*network, samples, nullptr);
+        return Text(*network);
+    };
+    const std::string first = run(3);
+    EXPECT_EQ(run(3), first);
+    EXPECT_NE(run(4), first);
+}
+
+TEST(TOmbraTrainer, ProgressLinePerEpochWithAccuracyForClasses) {
+    TSamples samples = ThresholdProblem();
+    for (auto& t : samples.target)
+        t = {t[0], 1.0 - t[0]};
+    samples.outputs = 2;
+    TTrainingSettings settings = LwfSettings();
+    settings.epochs = 3;
+    TOmbraTrainer trainer(settings);
+    auto network = trainer.CreateNetwork({{2, 2}, 2, {2, 2}}, samples);
+    std::ostringstream progress;
+    trainer.Train(*network, samples, &progress);
+    std::istringstream lines(progress.str());
+    std::string line;
+    int n = 0;
+    while (std::getline(lines, line)) {
+        ++n;
+        EXPECT_EQ(line.rfind("epoch " + std::to_string(n) + " error ", 0), 0u) << line;
+        EXPECT_NE(line.find(" penalty "), std::string::npos) << line;
+        EXPECT_NE(line.find(" accuracy "), std::string::npos) << line;
+    }
+    EXPECT_EQ(n, 3);
+}
+
+TEST(TOmbraTrainer, TrainedCentresStayOrderedInsideTheUnitRange) {
+    const TSamples samples = ThresholdProblem();
+    TTrainingSettings settings = LwfSettings();
+    settings.epochs = 60;
+    settings.learningRate = 2.0;  // large steps push centres hard against their bounds
+    settings.trainInputCentres = true;
+    settings.trainOutputCentres = true;
+    TOmbraTrainer trainer(settings);
+    auto network = trainer.CreateNetwork({{4, 3}, 3, {3}}, samples);
+    trainer.Train(*network, samples, nullptr);
+    for (int layer : {1, 4}) {
+        const std::vector<double> centres = network->GetWeightLayer(layer);
+        const std::vector<int> counts = layer == 1 ? std::vector<int>{4, 3} : std::vector<int>{3};
+        std::size_t k = 0;
+        for (int count : counts) {
+            for (int m = 0; m < count; ++m, ++k) {
+                EXPECT_GE(centres[k], 0.0);
+                EXPECT_LE(centres[k], 1.0);
+                if (m > 0) {
+                    EXPECT_GE(centres[k], centres[k - 1]);
+                }
+            }
+        }
+    }
+}
+
+TEST(TOmbraTrainer, FrozenWeightsKeepTheirValues) {
+    const TSamples samples = ThresholdProblem();
+    TOmbraTrainer trainer(LwfSettings());
+    auto network = trainer.CreateNetwork({{2, 2}, 2, {2}}, samples);
+    network->FreezeWeight(2, 1, 0);
+    const double frozen = network->GetWeightValue(2, 1, 0);
+    const double free = network->GetWeightValue(2, 0, 0);
+    trainer.Train(*network, samples, nullptr);
+    EXPECT_EQ(network->GetWeightValue(2, 1, 0), frozen);
+    EXPECT_NE(network->GetWeightValue(2, 0, 0), free);
+}
+
+TEST(TOmbraTrainer, WrittenNetworkReadsBackAndRecallsTheSame) {
+    const TSamples samples = ThresholdProblem();
+    TTrainingSettings settings = LwfSettings();
+    settings.epochs = 30;
+    settings.trainInputCentres = true;
+    TOmbraTrainer trainer(settings);
+    auto network = trainer.CreateNetwork({{3, 2}, 3, {2}}, samples);
+    trainer.Train(*network, samples, nullptr);
+    const std::string file = ::testing::TempDir() + "trained.wts";
+    FileTools tools;
+    SaveNetworkFile(tools, file, *network);
+    auto reread = LoadNetworkFile(tools, file);
+    std::remove(file.c_str());
+    std::vector<double> mine(1);
+    std::vector<double> theirs(1);
+    for (const std::vector<double>& x : samples.input) {
+        network->Recall(x, mine);
+        reread->Recall(x, theirs);
+        // The writer keeps 15 significant digits.
+        EXPECT_NEAR(theirs[0], mine[0], 1e-12);
+    }
+    EXPECT_EQ(Text(*reread), Text(*network));
+}
+
+TEST(TOmbraTrainer, PenaltyGradientMatchesTheLibrarysPenalty) {
+    const std::vector<double> weights = {0.7, -1.3, 0.2, -0.05, 2.5};
+    TTrainingSettings quad;
+    quad.penalty = TKQstructure("QUADPENALTY");
+    quad.penalty.SetString("EPSILON1", "0.3");
+    quad.penalty.SetString("EPSILON2", "0.02");
+    quad.penalty.SetString("BETA", "1.7");
+    for (const TTrainingSettings& settings : {quad, LwfSettings()}) {
+        TOmbraTrainer trainer(settings);
+        std::vector<double> gradient(weights.size(), 0.0);
+        trainer.AddPenaltyGradient(weights, gradient);
+        for (std::size_t i = 0; i < weights.size(); ++i) {
+            std::vector<double> up(weights);
+            std::vector<double> down(weights);
+            up[i] += 1e-6;
+            down[i] -= 1e-6;
+            const double numeric = (trainer.Penalty(up) - trainer.Penalty(down)) / 2e-6;
+            EXPECT_NEAR(gradient[i], numeric, 1e-6) << settings.penalty.Name << " " << i;
+        }
+    }
+}
+
+TEST(TOmbraTrainer, RefusesBadSettings) {
+    const char* op = "TOmbraTrainer::TOmbraTrainer";
+    auto with = [](auto change) {
+        TTrainingSettings s;
+        change(s);
+        return s;
+    };
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.epochs = 0; })), "Epochs must be >= 1",
+                      "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.learningRate = 0; })),
+                      "Learning rate must be > 0", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.learningRate = NAN; })),
+                      "Learning rate must be > 0", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.momentum = 1.0; })),
+                      "Momentum must be in [0, 1)", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.initialMinimum = 2.0; })),
+                      "Initial weight range is empty", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.penalty.Name = "L2"; })),
+                      "Unknown penalty: L2", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) {
+                          s.penalty.Name = "LWF";
+                          s.penalty.SetString("FORGETTINGRATE", "fast");
+                      })),
+                      "Penalty parameter is not a number", "Bad Parameter", op);
+}
+
+TEST(TOmbraTrainer, RefusesShapesAndDataThatDoNotFit) {
+    const TSamples samples = ThresholdProblem();
+    TOmbraTrainer trainer(TTrainingSettings{});
+    const char* op = "TOmbraTrainer::CreateNetwork";
+    EXPECT_TEXCEPTION(trainer.CreateNetwork({{2, 2}, 0, {2}}, samples), "Must be >= 1 rule",
+                      "Bad Parameter", op);
+    EXPECT_TEXCEPTION(trainer.CreateNetwork({{2}, 2, {2}}, samples),
+                      "MF counts do not fit the data set", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(trainer.CreateNetwork({{2, 1}, 2, {2}}, samples), "Must be >= 2 MF per input",
+                      "Bad Parameter", "TOmbra::TOmbra");
+    TOmbra other(3, std::vector<int>{2, 2, 2}, 2, std::vector<int>{2}, 1);
+    EXPECT_TEXCEPTION(trainer.Train(other, samples, nullptr), "Data set does not fit the network",
+                      "Bad Data", "TOmbraTrainer::Train");
+}
+
+TEST(ReadSamples, TakesTheRowsInUseOldestFirstAndRefusesBadValues) {
+    Data ring(2, 1, 1, false);
+    for (double v : {0.1, 0.2, 0.3})
+        ring.AppendRow(std::vector<double>{v}, std::vector<double>{v}, nullptr);
+    const TSamples samples = ReadSamples(ring);
+    ASSERT_EQ(samples.input.size(), 2u);
+    EXPECT_EQ(samples.input[0][0], 0.2);
+    EXPECT_EQ(samples.target[1][0], 0.3);
+    EXPECT_FALSE(samples.OneHot());
+
+    EXPECT_TEXCEPTION(ReadSamples(Data(3, 1, 1, false)), "Data set has no rows", "Bad Data",
+                      "TSamples");
+    Data noOutputs(1, 1, 0, false);
+    noOutputs.AppendRow(std::vector<double>{0.5}, {}, nullptr);
+    EXPECT_TEXCEPTION(ReadSamples(noOutputs), "Data set has no expected outputs", "Bad Data",
+                      "TSamples");
+    Data outside(2, 1, 1, false);
+    outside.AppendRow(std::vector<double>{0.5}, std::vector<double>{0.5}, nullptr);
+    outside.AppendRow(std::vector<double>{0.5}, std::vector<double>{1.5}, nullptr);
+    EXPECT_TEXCEPTION(ReadSamples(outside), "Expected output outside [0, 1]: row 2, output 1",
+                      "Bad Data", "TSamples");
+    Data notANumber(1, 2, 1, false);
+    notANumber.AppendRow(std::vector<double>{0.5, NAN}, std::vector<double>{0.5}, nullptr);
+    EXPECT_TEXCEPTION(ReadSamples(notANumber), "Data set value is not a number: row 1, input 2",
+                      "Bad Data", "TSamples");
+}
+
+}  // namespace
+}  // namespace glean

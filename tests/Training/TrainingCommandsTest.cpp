@@ -1,0 +1,152 @@
+#include "Training/TrainingCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "FileHandler/NetworkFile.h"
+#include "Ombra/TOmbra.h"
+#include "support/TestSupport.h"
+
+namespace glean {
+namespace {
+
+using Options = std::map<std::string, std::string>;
+
+TTrainJob Job(const Options& options) {
+    const std::vector<std::string> files = {"in.dat", "out.wts"};
+    return TrainJobFromArguments(files, options);
+}
+
+TEST(TrainJobFromArguments, ReadsEveryOption) {
+    const TTrainJob job = Job({{"--rules", "5"},
+                               {"--mf-in", "2,3"},
+                               {"--mf-out", "4"},
+                               {"--epochs", "12"},
+                               {"--rate", "0.25"},
+                               {"--momentum", "0.5"},
+                               {"--seed", "18446744073709551615"},
+                               {"--init", "-0.5,2"},
+                               {"--centres", "output"},
+                               {"--penalty", "LWF"},
+                               {"--penalty-params", "LEARNINGRATE=1,FORGETTINGRATE=1e-4"},
+                               {"--test", "t.dat"}});
+    EXPECT_EQ(job.dataFile, "in.dat");
+    EXPECT_EQ(job.weightsFile, "out.wts");
+    EXPECT_EQ(job.testFile, "t.dat");
+    EXPECT_EQ(job.rules, 5);
+    EXPECT_EQ(job.mfIn, (std::vector<int>{2, 3}));
+    EXPECT_EQ(job.mfOut, (std::vector<int>{4}));
+    EXPECT_EQ(job.settings.epochs, 12);
+    EXPECT_EQ(job.settings.learningRate, 0.25);
+    EXPECT_EQ(job.settings.momentum, 0.5);
+    EXPECT_EQ(job.settings.seed, 18446744073709551615ull);
+    EXPECT_EQ(job.settings.initialMinimum, -0.5);
+    EXPECT_EQ(job.settings.initialMaximum, 2.0);
+    EXPECT_FALSE(job.settings.trainInputCentres);
+    EXPECT_TRUE(job.settings.trainOutputCentres);
+    EXPECT_EQ(job.settings.penalty.Name, "LWF");
+    EXPECT_EQ(job.settings.penalty.GetParameter("FORGETTINGRATE").Name, "1e-4");
+
+    const TTrainJob defaults = Job({{"--rules", "2"}});
+    EXPECT_EQ(defaults.mfIn, (std::vector<int>{3}));
+    EXPECT_EQ(defaults.mfOut, (std::vector<int>{2}));
+    EXPECT_EQ(defaults.settings.penalty.Name, "NONE");
+}
+
+TEST(TrainJobFromArguments, RefusesWhatItCannotUse) {
+    auto usage = [](const Options& options, const std::string& text) {
+        EXPECT_THROW_TEXT(Job(options), TrainingUsageError, text);
+    };
+    usage({}, "--rules is required");
+    usage({{"--rules", "2"}, {"--speed", "1"}}, "unknown option --speed");
+    usage({{"--rules", "two"}}, "--rules needs a number, not \"two\"");
+    usage({{"--rules", "2"}, {"--rate", "0.1x"}}, "--rate needs a number, not \"0.1x\"");
+    usage({{"--rules", "2"}, {"--rate", "inf"}}, "--rate needs a finite number");
+    usage({{"--rules", "2"}, {"--mf-in", "2,,3"}}, "--mf-in needs a number, not \"\"");
+    usage({{"--rules", "2"}, {"--init", "1"}}, "--init takes LOW,HIGH");
+    usage({{"--rules", "2"}, {"--centres", "all"}},
+          "--centres takes none, input, output or both, not \"all\"");
+    usage({{"--rules", "2"}, {"--penalty-params", "EPSILON1"}},
+          "--penalty-params takes KEY=VALUE pairs, not \"EPSILON1\"");
+    const std::vector<std::string> one = {"in.dat"};
+    EXPECT_THROW_TEXT(TrainJobFromArguments(one, {{"--rules", "2"}}), TrainingUsageError,
+                      "expected 2 file names, got 1");
+}
+
+TEST(CsvJobFromArguments, ReadsOptionsAndRefusesHalfAHoldOut) {
+    const std::vector<std::string> files = {"a.csv", "a.dat"};
+    const TCsvJob job = CsvJobFromArguments(
+        files, {{"--class", "species"}, {"--holdout-every", "3"}, {"--holdout", "b.dat"}});
+    EXPECT_EQ(job.options.classColumn, "species");
+    EXPECT_EQ(job.options.holdoutEvery, 3);
+    EXPECT_EQ(job.heldOutFile, "b.dat");
+    EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"--holdout-every", "3"}}), TrainingUsageError,
+                      "--holdout-every and --holdout go together");
+    EXPECT_THROW_TEXT(
+        CsvJobFromArguments(files, {{"--holdout-every", "1"}, {"--holdout", "b.dat"}}),
+        TrainingUsageError, "--holdout-every must be >= 2");
+    EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"--outputs", "0"}}), TrainingUsageError,
+                      "--outputs must be >= 1");
+}
+
+TEST(ExpandCounts, OneForAllOrOneEach) {
+    EXPECT_EQ(ExpandCounts({3}, 2), (std::vector<int>{3, 3}));
+    EXPECT_EQ(ExpandCounts({2, 4}, 2), (std::vector<int>{2, 4}));
+    EXPECT_TEXCEPTION(ExpandCounts({2, 4}, 3), "MF counts do not fit the data set", "Bad Parameter",
+                      "RunTrainJob");
+}
+
+// From CSV to a trained network file that Glean's reader accepts, through both commands.
+TEST(RunJobs, CsvThenTrainWritesANetworkAndReportsTheFit) {
+    const std::string dir = ::testing::TempDir();
+    {
+        std::ofstream csv(dir + "jobs.csv");
+        csv << "x,y,label\n";
+        for (int i = 0; i < 30; ++i)
+            csv << i << ',' << (i * 7) % 11 << ',' << (i < 15 ? "lo" : "hi") << '\n';
+    }
+    const std::vector<std::string> csvFiles = {dir + "jobs.csv", dir + "jobs.dat"};
+    std::ostringstream csvOut;
+    RunCsvJob(CsvJobFromArguments(csvFiles, {{"--class", "label"},
+                                             {"--holdout-every", "5"},
+                                             {"--holdout", dir + "jobs-test.dat"}}),
+              csvOut);
+    EXPECT_EQ(csvOut.str(), "training rows 24, held-out rows 6, inputs 2, outputs 2\n");
+
+    const std::vector<std::string> trainFiles = {dir + "jobs.dat", dir + "jobs.wts"};
+    std::ostringstream out;
+    const int code =
+        RunTrainJob(TrainJobFromArguments(trainFiles, {{"--rules", "2"},
+                                                       {"--mf-in", "2"},
+                                                       {"--epochs", "200"},
+                                                       {"--rate", "0.3"},
+                                                       {"--test", dir + "jobs-test.dat"}}),
+                    out);
+    EXPECT_EQ(code, 0);
+    const std::string text = out.str();
+    EXPECT_EQ(text.rfind("epoch 1 error ", 0), 0u);
+    EXPECT_NE(text.find("\nepoch 200 error "), std::string::npos);
+    EXPECT_NE(text.find("\ntraining: error "), std::string::npos);
+    EXPECT_NE(text.find("\nheld-out: error "), std::string::npos);
+    const std::string last = text.substr(text.find("held-out: "));
+    EXPECT_NE(last.find(" accuracy "), std::string::npos) << last;
+    FileTools tools;
+    auto network = LoadNetworkFile(tools, dir + "jobs.wts");
+    EXPECT_EQ(network->GetNetworkType(), "Ombra");
+    EXPECT_EQ(dynamic_cast<TOmbra&>(*network).GetStructure().nRules, 2);
+    for (const char* name : {"jobs.csv", "jobs.dat", "jobs.dat.scale", "jobs-test.dat", "jobs.wts"})
+        std::remove((dir + name).c_str());
+}
+
+TEST(RunJobs, MissingDataSetIsAClearError) {
+    const std::vector<std::string> files = {"/nonexistent/none.dat", "x.wts"};
+    std::ostringstream out;
+    EXPECT_TEXCEPTION(RunTrainJob(TrainJobFromArguments(files, {{"--rules", "2"}}), out),
+                      "Cannot read data set: /nonexistent/none.dat", "File Error", "RunTrainJob");
+}
+
+}  // namespace
+}  // namespace glean
