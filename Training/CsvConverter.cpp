@@ -54,7 +54,7 @@ struct CsvTable {
     std::vector<int> lines;  // line number of each row
 };
 
-CsvTable ReadTable(std::istream& in) {
+CsvTable ReadTable(std::istream& in, const std::vector<std::string>& names) {
     CsvTable table;
     std::string line;
     int number = 0;
@@ -64,7 +64,7 @@ CsvTable ReadTable(std::istream& in) {
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         std::vector<std::string> fields = SplitLine(line);
         if (table.header.empty()) {
-            table.header = std::move(fields);
+            table.header = names.empty() ? std::move(fields) : names;
             continue;
         }
         if (fields.size() != table.header.size()) {
@@ -105,7 +105,7 @@ double Scaled(double value, const TColumnScale& scale) {
 }  // namespace
 
 TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
-    const CsvTable table = ReadTable(in);
+    const CsvTable table = ReadTable(in, options.names);
     const int nColumns = static_cast<int>(table.header.size());
     const int classColumn = ClassColumn(table, options.classColumn);
 
@@ -191,7 +191,7 @@ TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
 }
 
 void WriteScaling(std::ostream& out, const std::vector<TColumnScale>& columns) {
-    out.precision(17);
+    out.precision(15);
     out << "column,role,minimum,maximum\n";
     for (const TColumnScale& column : columns) {
         out << column.name << ',' << column.role << ',' << column.minimum << ',' << column.maximum

@@ -32,6 +32,9 @@ struct TCsvOptions {
     std::string classColumn;  // name, or 1-based number, of the class column; empty: none
     int outputs = 1;          // without a class column: the number of last columns that are outputs
     int holdoutEvery = 0;     // when > 0, rows n, 2n, 3n, ... (1-based) go to the held-out set
+    // Column names to use instead of the header's (whose line is still skipped, whatever it
+    // holds), for files whose first line is not names; empty: the header's.
+    std::vector<std::string> names;
 };
 
 // How one data set column was made.

@@ -184,6 +184,7 @@ TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream
     std::vector<std::size_t> order(samples.input.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     const bool classes = samples.OneHot();
+    Project(model, step);
 
     for (int epoch = 1; epoch <= settings.epochs; ++epoch) {
         Shuffle(order);
@@ -197,7 +198,7 @@ TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream
                 velocity[p] = settings.momentum * velocity[p] - settings.learningRate * gradient[p];
                 parameters[p] += velocity[p];
             }
-            model.ProjectCentres();
+            Project(model, step);
         }
         if (progress != nullptr) {
             model.Store(network);
@@ -250,6 +251,15 @@ std::size_t TOmbraTrainer::Index(std::size_t n) {
 void TOmbraTrainer::Shuffle(std::vector<std::size_t>& order) {
     for (std::size_t i = order.size(); i > 1; --i)
         std::swap(order[i - 1], order[Index(i)]);
+}
+
+void TOmbraTrainer::Project(TOmbraModel& model, const std::vector<bool>& step) const {
+    if (settings.trainInputCentres || settings.trainOutputCentres) model.ProjectCentres();
+    if (!settings.nonNegativeConsequents) return;
+    std::span<double> parameters = model.Parameters();
+    for (int k = model.Offset(3); k < model.Offset(3) + model.Count(3); ++k) {
+        if (step[At(k)] && parameters[At(k)] < 0.0) parameters[At(k)] = 0.0;
+    }
 }
 
 bool TOmbraTrainer::LayerTrained(int layer) const {

@@ -5,7 +5,8 @@
 // Objective: J = mean over patterns of sum_o (y_o - t_o)^2 / outputs + Penalty(weights of layers
 // 2 and 3). Each pattern, in an order shuffled anew every epoch, takes one step
 // v = momentum * v - rate * grad(pattern error + penalty), w += v, on the trainable parameters;
-// centres are then moved back into order inside [0, 1].
+// centres are then moved back into order inside [0, 1] and, when asked for, negative
+// rule-to-action weights back to 0.
 //
 // Reproducible: every random number comes from a std::mt19937_64 seeded with the settings' seed
 // and is turned into a number or an index by this unit's own arithmetic, so the same settings and
@@ -25,6 +26,8 @@
 
 namespace glean {
 
+class TOmbraModel;
+
 struct TTrainingSettings {
     int epochs = 1000;
     double learningRate = 0.1;
@@ -34,6 +37,9 @@ struct TTrainingSettings {
     double initialMaximum = 1.0;   // rule-to-action weights
     bool trainInputCentres = false;
     bool trainOutputCentres = false;
+    // Keeps the rule-to-action weights at 0 or above, so that a rule only ever asserts its
+    // consequents: the rules that extraction reads off then carry the network's whole reasoning.
+    bool nonNegativeConsequents = false;
     TKQstructure penalty{"NONE"};  // "NONE", "QUADPENALTY" or "LWF" with their parameters
 };
 
@@ -105,8 +111,10 @@ private:
     std::size_t Index(std::size_t n);
     // Fisher-Yates with this unit's Index.
     void Shuffle(std::vector<std::size_t>& order);
-    // Whether the settings let training change parameter k of a model (by its weight layer).
+    // Whether the settings let training change the parameters of weight layer `layer`.
     bool LayerTrained(int layer) const;
+    // The projections after every step: ordered centres, and the consequent sign when asked for.
+    void Project(TOmbraModel& model, const std::vector<bool>& step) const;
 
     TTrainingSettings settings;
     std::mt19937_64 generator;

@@ -12,10 +12,11 @@
 namespace glean {
 
 namespace {
-constexpr const char* kTrainOptions[] = {"--rules",   "--mf-in",    "--mf-out",         "--epochs",
-                                         "--rate",    "--momentum", "--seed",           "--init",
-                                         "--centres", "--penalty",  "--penalty-params", "--test"};
-constexpr const char* kCsvOptions[] = {"--class", "--outputs", "--holdout-every", "--holdout"};
+constexpr const char* kTrainOptions[] = {
+    "--rules", "--mf-in",   "--mf-out",  "--epochs",         "--rate", "--momentum",   "--seed",
+    "--init",  "--centres", "--penalty", "--penalty-params", "--test", "--consequents"};
+constexpr const char* kCsvOptions[] = {"--class", "--outputs", "--holdout-every", "--holdout",
+                                       "--names"};
 
 [[noreturn]] void Usage(const std::string& message) {
     throw TrainingUsageError(message);
@@ -111,9 +112,11 @@ const char* const TrainUsage =
     "train DATASET WEIGHTS --rules R [--mf-in N[,N...]] [--mf-out M[,M...]] [--epochs E] "
     "[--rate L] [--momentum M] [--seed S] [--init LOW,HIGH] "
     "[--centres none|input|output|both] [--penalty NONE|QUADPENALTY|LWF] "
-    "[--penalty-params KEY=VALUE[,KEY=VALUE...]] [--test DATASET]\n";
+    "[--penalty-params KEY=VALUE[,KEY=VALUE...]] [--consequents any|positive] "
+    "[--test DATASET]\n";
 const char* const CsvUsage =
-    "csv CSV DATASET [--class COLUMN] [--outputs K] [--holdout-every N --holdout DATASET]\n";
+    "csv CSV DATASET [--names NAME,NAME...] [--class COLUMN] [--outputs K] "
+    "[--holdout-every N --holdout DATASET]\n";
 
 std::span<const char* const> TrainOptionNames() {
     return kTrainOptions;
@@ -153,6 +156,12 @@ TTrainJob TrainJobFromArguments(std::span<const std::string> positional,
     if (const auto* v = Find(options, "--penalty")) s.penalty.Name = *v;
     if (const auto* v = Find(options, "--penalty-params")) ReadPenaltyParams(*v, s.penalty);
     if (const auto* v = Find(options, "--test")) job.testFile = *v;
+    if (const auto* v = Find(options, "--consequents")) {
+        if (*v != "any" && *v != "positive") {
+            Usage("--consequents takes any or positive, not \"" + *v + "\"");
+        }
+        s.nonNegativeConsequents = *v == "positive";
+    }
     return job;
 }
 
@@ -163,6 +172,7 @@ TCsvJob CsvJobFromArguments(std::span<const std::string> positional,
     job.csvFile = positional[0];
     job.dataFile = positional[1];
     if (const auto* v = Find(options, "--class")) job.options.classColumn = *v;
+    if (const auto* v = Find(options, "--names")) job.options.names = Split(*v, ',');
     if (const auto* v = Find(options, "--outputs")) {
         job.options.outputs = ParseNumber<int>("--outputs", *v);
         if (job.options.outputs < 1) Usage("--outputs must be >= 1");

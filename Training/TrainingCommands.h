@@ -4,8 +4,9 @@
 //   train DATASET WEIGHTS --rules R [--mf-in N[,N...]] [--mf-out M[,M...]] [--epochs E]
 //         [--rate L] [--momentum M] [--seed S] [--init LOW,HIGH] [--centres none|input|output|both]
 //         [--penalty NONE|QUADPENALTY|LWF] [--penalty-params KEY=VALUE[,KEY=VALUE...]]
-//         [--test DATASET]
-//   csv CSV DATASET [--class COLUMN] [--outputs K] [--holdout-every N --holdout DATASET]
+//         [--consequents any|positive] [--test DATASET]
+//   csv CSV DATASET [--names NAME,NAME...] [--class COLUMN] [--outputs K]
+//       [--holdout-every N --holdout DATASET]
 //
 // A single MF count applies to every input (output). Defaults: 3 MFs per input, 2 per output,
 // and those of TTrainingSettings.

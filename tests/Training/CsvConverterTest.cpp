@@ -82,6 +82,19 @@ TEST(ConvertCsv, HoldOutEveryNthRowScaledWithTheTrainingRange) {
     EXPECT_EQ(Inputs(*data.training, 3), (std::vector<double>{0.75}));
 }
 
+TEST(ConvertCsv, NamesReplaceAHeaderThatIsNoNames) {
+    TCsvOptions options;
+    options.names = {"length", "species"};
+    options.classColumn = "species";
+    const auto data = Convert("3,2,a,b\n1.5,0\n2.5,1\n", options);
+    EXPECT_EQ(data.training->DataRows(), 2);
+    EXPECT_EQ(data.columns[0].name, "length");
+    EXPECT_EQ(data.columns[1].name, "species=0");
+    options.names = {"one"};
+    EXPECT_TEXCEPTION(Convert("a,b\n1,2\n", options), "CSV line 2 has 2 fields, the header has 1",
+                      "Bad Data", "ReadCsv");
+}
+
 TEST(ConvertCsv, ConstantColumnBecomesZero) {
     const auto data = Convert("x,k,t\n1,5,0\n2,5,1\n", TCsvOptions{});
     EXPECT_EQ(Inputs(*data.training, 1), (std::vector<double>{1.0, 0.0}));

@@ -147,6 +147,26 @@ TEST(TOmbraTrainer, TrainedCentresStayOrderedInsideTheUnitRange) {
     }
 }
 
+TEST(TOmbraTrainer, PositiveConsequentsStayAtZeroOrAbove) {
+    const TSamples samples = ThresholdProblem();
+    TTrainingSettings settings = LwfSettings();
+    settings.initialMinimum = -2.0;
+    settings.nonNegativeConsequents = true;
+    TOmbraTrainer trainer(settings);
+    auto network = trainer.CreateNetwork({{2, 2}, 3, {2}}, samples);
+    const TFit fit = trainer.Train(*network, samples, nullptr);
+    for (double w : network->GetWeightLayer(3))
+        EXPECT_GE(w, 0.0);
+    // Without a bias the actions cannot switch off, but the outputs still order the cases.
+    std::vector<double> low(1);
+    std::vector<double> high(1);
+    network->Recall(std::vector<double>{0.1, 0.5}, low);
+    network->Recall(std::vector<double>{0.9, 0.5}, high);
+    EXPECT_LT(low[0], 0.5);
+    EXPECT_GT(high[0], 0.5);
+    EXPECT_LT(fit.rms, 0.45);
+}
+
 TEST(TOmbraTrainer, FrozenWeightsKeepTheirValues) {
     const TSamples samples = ThresholdProblem();
     TOmbraTrainer trainer(LwfSettings());

@@ -32,7 +32,8 @@ TEST(TrainJobFromArguments, ReadsEveryOption) {
                                {"--centres", "output"},
                                {"--penalty", "LWF"},
                                {"--penalty-params", "LEARNINGRATE=1,FORGETTINGRATE=1e-4"},
-                               {"--test", "t.dat"}});
+                               {"--test", "t.dat"},
+                               {"--consequents", "positive"}});
     EXPECT_EQ(job.dataFile, "in.dat");
     EXPECT_EQ(job.weightsFile, "out.wts");
     EXPECT_EQ(job.testFile, "t.dat");
@@ -48,6 +49,7 @@ TEST(TrainJobFromArguments, ReadsEveryOption) {
     EXPECT_FALSE(job.settings.trainInputCentres);
     EXPECT_TRUE(job.settings.trainOutputCentres);
     EXPECT_EQ(job.settings.penalty.Name, "LWF");
+    EXPECT_TRUE(job.settings.nonNegativeConsequents);
     EXPECT_EQ(job.settings.penalty.GetParameter("FORGETTINGRATE").Name, "1e-4");
 
     const TTrainJob defaults = Job({{"--rules", "2"}});
@@ -69,6 +71,8 @@ TEST(TrainJobFromArguments, RefusesWhatItCannotUse) {
     usage({{"--rules", "2"}, {"--init", "1"}}, "--init takes LOW,HIGH");
     usage({{"--rules", "2"}, {"--centres", "all"}},
           "--centres takes none, input, output or both, not \"all\"");
+    usage({{"--rules", "2"}, {"--consequents", "negative"}},
+          "--consequents takes any or positive, not \"negative\"");
     usage({{"--rules", "2"}, {"--penalty-params", "EPSILON1"}},
           "--penalty-params takes KEY=VALUE pairs, not \"EPSILON1\"");
     const std::vector<std::string> one = {"in.dat"};
@@ -78,8 +82,11 @@ TEST(TrainJobFromArguments, RefusesWhatItCannotUse) {
 
 TEST(CsvJobFromArguments, ReadsOptionsAndRefusesHalfAHoldOut) {
     const std::vector<std::string> files = {"a.csv", "a.dat"};
-    const TCsvJob job = CsvJobFromArguments(
-        files, {{"--class", "species"}, {"--holdout-every", "3"}, {"--holdout", "b.dat"}});
+    const TCsvJob job = CsvJobFromArguments(files, {{"--class", "species"},
+                                                    {"--holdout-every", "3"},
+                                                    {"--holdout", "b.dat"},
+                                                    {"--names", "a,b,species"}});
+    EXPECT_EQ(job.options.names, (std::vector<std::string>{"a", "b", "species"}));
     EXPECT_EQ(job.options.classColumn, "species");
     EXPECT_EQ(job.options.holdoutEvery, 3);
     EXPECT_EQ(job.heldOutFile, "b.dat");
