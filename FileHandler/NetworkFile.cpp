@@ -426,7 +426,7 @@ std::unique_ptr<TBasicConnections> NetworkReader::NewConnections(const std::stri
 
 void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block) {
     enum Attribute { Weights, TrainableInfo };
-    std::array<Attribute, 10> attributes{};
+    std::array<Attribute, 9> attributes{};
     int wnum = 0;
     while (item_.open) {
         Next(block, true);
@@ -437,8 +437,9 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
         } else if (!SameText(item_.name, "WEIGHTS")) {
             Fail("Unknown matrix attribute");
         }
+        ++wnum;  // at most 9 attributes
         GLEAN_CHECK_TEXT(wnum < 10, "wnum < 10");
-        attributes[static_cast<std::size_t>(wnum++)] = attribute;
+        attributes[static_cast<std::size_t>(wnum - 1)] = attribute;
     }
     const std::span<const Attribute> columns(attributes.data(), static_cast<std::size_t>(wnum));
     const int nFrom = network_->layers[set.fromLayer]->numNeurons;

@@ -39,7 +39,7 @@ namespace glean {
 // "Too many weights").
 inline constexpr int NetworkLayerLimit = 256;
 inline constexpr int LayerNeuronLimit = 1 << 20;
-inline constexpr std::int64_t NetworkNeuronLimit = std::int64_t{1} << 22;
+inline constexpr std::int64_t NetworkNeuronLimit = std::int64_t{1} << 21;
 inline constexpr std::int64_t ConnectionWeightLimit = std::int64_t{1} << 26;
 
 // --- Reading ---
