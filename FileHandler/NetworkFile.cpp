@@ -38,7 +38,7 @@ struct Header {
 struct LayerState {
     int layernum = 0;
     std::optional<std::string> type;
-    int numneurons = -1;            // not given yet
+    int numneurons = -1;              // not given yet
     TActFunction function = nullptr;  // the layer-level function, when given
     TBasicLayer* layer = nullptr;     // created by this block
     std::vector<double> parameters;   // one per neuron parameter
@@ -55,12 +55,12 @@ int ParameterIndex(const TBasicNeuron& neuron, const std::string& name) {
 
 // Reads one network file; one object per file.
 class NetworkReader {
-  public:
+public:
     NetworkReader(FileTools& tools, std::istream& in) : tools_(tools), in_(in) {}
 
     std::unique_ptr<TBasicNetwork> Read();
 
-  private:
+private:
     [[noreturn]] void Fail(const char* message) const { throw FileTools::Error(message, in_); }
     void Next(const std::string& block, bool noBracket = false) {
         tools_.ReadItem(in_, item_, &block, noBracket);
@@ -105,7 +105,8 @@ std::unique_ptr<TBasicNetwork> NetworkReader::Read() {
     header_ = ReadHeader(infoBlock);
     CreateNetwork(type, header_);
 
-    for (Next(networkBlock); AtStatement("LAYER"); Next(networkBlock)) ReadLayer();
+    for (Next(networkBlock); AtStatement("LAYER"); Next(networkBlock))
+        ReadLayer();
     CheckLayerSlots();
     for (; AtStartTag("CONNECTIONLAYER"); Next(networkBlock)) {
         const std::string block = item_.name;
@@ -180,7 +181,8 @@ void NetworkReader::ReadLayer() {
     const std::string block = item_.name;
 
     Next(block);
-    while (ReadLayerStatement(state, block)) Next(block);
+    while (ReadLayerStatement(state, block))
+        Next(block);
     // Every step below works on the layer this block created.
     GLEAN_CHECK_TEXT(state.layer != nullptr, "NN -> layers[layernum] != NULL");
 
@@ -292,7 +294,8 @@ void NetworkReader::CreateLayer(LayerState& state) {
 void NetworkReader::ReadNeurons(LayerState& state) {
     const std::string block = item_.name;
     std::vector<bool> defined(static_cast<std::size_t>(state.layer->numNeurons), false);
-    for (Next(block); AtStatement("NEURON"); Next(block)) ReadNeuron(state, defined, block);
+    for (Next(block); AtStatement("NEURON"); Next(block))
+        ReadNeuron(state, defined, block);
     tools_.ExpectBlockEnd(in_, item_);
     if (std::find(defined.begin(), defined.end(), false) != defined.end()) {
         Fail("Neuron not defined");
@@ -346,7 +349,8 @@ void NetworkReader::ReadConnections(const std::string& block) {
     std::optional<std::string> type;
     for (Next(block);; Next(block)) {
         if (AtStartTag("ATTRIBUTES")) {
-            while (item_.open) Next(block, true);  // words for the reader's eye only
+            while (item_.open)
+                Next(block, true);  // words for the reader's eye only
             continue;
         }
         if (item_.kind != BlockItem::Statement) break;
@@ -370,7 +374,8 @@ void NetworkReader::ReadConnections(const std::string& block) {
     const int nTo = network_->layers[*to]->numNeurons;
     if (!SameText(set.GetConnectionsNType(), "FullyConnected")) {
         for (int s = 0; s < nFrom; ++s) {
-            for (int t = 0; t < nTo; ++t) set.RemoveArc(s, t);
+            for (int t = 0; t < nTo; ++t)
+                set.RemoveArc(s, t);
         }
     }
     for (;; Next(block)) {
@@ -389,8 +394,8 @@ void NetworkReader::ReadConnections(const std::string& block) {
 
 // A new set of the class named `type` joining layer `from` to layer `to`, which must exist and
 // fit the class. Throws "Insufficient information to construct layer" for an unknown class.
-std::unique_ptr<TBasicConnections> NetworkReader::NewConnections(const std::string& type,
-                                                                 int from, int to) {
+std::unique_ptr<TBasicConnections> NetworkReader::NewConnections(const std::string& type, int from,
+                                                                 int to) {
     const int numlayers = network_->numLayers;
     if (from < 0 || from >= numlayers || to < 0 || to >= numlayers) {
         Fail("Connection layers out of range");
@@ -472,8 +477,8 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
 }
 
 void NetworkReader::ReadWeightList(TBasicConnections& set, const std::string& block) {
-    for (Next(block);
-         item_.kind == BlockItem::Statement || item_.kind == BlockItem::StartTag; Next(block)) {
+    for (Next(block); item_.kind == BlockItem::Statement || item_.kind == BlockItem::StartTag;
+         Next(block)) {
         ReadWeightListEntry(set, block);
     }
     tools_.ExpectBlockEnd(in_, item_);
@@ -547,13 +552,13 @@ bool IsFullyConnected(const TBasicConnections& set) {
 
 // Writes one network; one object per file.
 class NetworkWriter {
-  public:
+public:
     NetworkWriter(const FileTools& tools, std::ostream& out, TBasicNetwork& network)
         : tools_(tools), out_(out), network_(network) {}
 
     void Write();
 
-  private:
+private:
     void WriteHeader();
     void WriteLayer(TBasicLayer& layer);
     void WriteNeurons(TBasicLayer& layer, bool ownFunctions, const std::vector<bool>& common);
@@ -655,8 +660,8 @@ void NetworkWriter::WriteLayer(TBasicLayer& layer) {
         for (std::size_t j = 0; j < common.size(); ++j) {
             if (!common[j]) continue;
             WriteAllLine([&] {
-                tools_.WriteNumber(out_, first.GetParameterName(static_cast<int>(j)),
-                                   reference[j], Precision, false);
+                tools_.WriteNumber(out_, first.GetParameterName(static_cast<int>(j)), reference[j],
+                                   Precision, false);
             });
         }
     }
@@ -748,8 +753,7 @@ void NetworkWriter::WriteMatrix(TBasicConnections& set) {
             const bool exists = set.IsValid(from, to);
             // "%.15g" is the stream's general notation at precision 15.
             if (exists) {
-                std::snprintf(text.data(), text.size(), "%20.*g ", Precision,
-                              set.Weight(from, to));
+                std::snprintf(text.data(), text.size(), "%20.*g ", Precision, set.Weight(from, to));
             } else {
                 std::snprintf(text.data(), text.size(), "%20s ", "-");
             }

@@ -70,7 +70,7 @@ void WriteNetwork(FileTools& tools, std::ostream& out, TBasicNetwork& network,
 
 // Counts the visited arcs (how many arcs a set has, to choose between matrix and weight list).
 class TIterateObjCount : public TIterateObj {
-  public:
+public:
     void Visit() override;
     int count = 0;
 };
@@ -78,7 +78,7 @@ class TIterateObjCount : public TIterateObj {
 // Writes one weight-list entry per visited arc: "[From=s To=t Weight=w Trainable ]", the mark
 // ("Trainable" / "UnTrainable") only when `marks` is set.
 class TIterateObjSaveWeights : public TIterateObj {
-  public:
+public:
     TIterateObjSaveWeights(const FileTools& tools, std::ostream& out, int precision, bool marks)
         : tools(tools), out(out), precision(precision), marks(marks) {}
     void Visit() override;

@@ -20,8 +20,8 @@ enum class Outcome { Error, Check };
 struct MalformedCase {
     const char* file;
     Outcome outcome;
-    const char* text;        // the error message or the failed check's expression
-    const char* unit = "";   // the check's source unit, when it matters
+    const char* text;       // the error message or the failed check's expression
+    const char* unit = "";  // the check's source unit, when it matters
 };
 
 std::ostream& operator<<(std::ostream& out, const MalformedCase& c) {
@@ -117,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(Files, MalformedNetworkFile, testing::ValuesIn(Cases),
 
 TEST(MalformedNetworkFiles, EveryFileHasItsRowAndTheBaseLoads) {
     std::set<std::string> listed;
-    for (const MalformedCase& c : Cases) listed.insert(c.file);
+    for (const MalformedCase& c : Cases)
+        listed.insert(c.file);
     const auto folder = std::filesystem::path(GLEAN_TEST_DATA) / "FileHandler" / "malformed";
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         EXPECT_TRUE(listed.contains(entry.path().stem().string())) << entry.path();

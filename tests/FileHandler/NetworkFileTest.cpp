@@ -217,13 +217,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "[Neurons] [Neuron=0] [~Neurons] [~Layer] [~NeuralNetwork]",
                     "No activation function defined"},
         MessageCase{"neuron item without equals",
-                    TwoLayerFile("Basic", "", std::string(GainOutput) + "[Neurons] [Neuron=0 Gain] [~Neurons]"),
+                    TwoLayerFile("Basic", "",
+                                 std::string(GainOutput) + "[Neurons] [Neuron=0 Gain] [~Neurons]"),
                     "Equals clause expected in neuron parameter"},
         MessageCase{"closed ALL", TwoLayerFile("Basic", "", std::string(GainOutput) + "[All]"),
                     "[ALL] is incomplete statment"},
-        MessageCase{"ALL without statement", TwoLayerFile("Basic", "", std::string(GainOutput) + "[All Gain]"),
+        MessageCase{"ALL without statement",
+                    TwoLayerFile("Basic", "", std::string(GainOutput) + "[All Gain]"),
                     "Required syntax is [ALL <keyword>=<val>]"},
-        MessageCase{"open ALL statement", TwoLayerFile("Basic", "", std::string(GainOutput) + "[All Gain=1 Gain=2]"),
+        MessageCase{"open ALL statement",
+                    TwoLayerFile("Basic", "", std::string(GainOutput) + "[All Gain=1 Gain=2]"),
                     "Too complicated statement"},
         MessageCase{"condition layer without its array",
                     "[NeuralNetwork] [NetworkType = Basic] [NetworkInformation] "
@@ -311,7 +314,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "[Layer = 0] [LayerType = FuzzyCondition] [NumberOfNeurons = 2] "
                     "[InputMF] [Input=0 Count=2] [~InputMF] [~Layer]",
                     "invalid tag in membership2"}),
-    [](const testing::TestParamInfo<MessageCase>& info) { return "Case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<MessageCase>& info) {
+        return "Case" + std::to_string(info.index);
+    });
 
 TEST(NetworkFileReader, UnknownWeightListWordIsPrintedFirst) {
     testing::internal::CaptureStdout();
@@ -341,10 +346,10 @@ TEST(NetworkFileReader, PerNeuronValuesCarryOverToLaterNeurons) {
 }
 
 TEST(NetworkFileReader, LayerLevelFunctionWinsOverTheNeurons) {
-    auto network = Read(TwoLayerFile(
-        "Basic", "",
-        std::string(GainOutput) + "[Neurons] [Neuron=0 ActivationFunction=tanh-gain Gain=3] "
-                                  "[~Neurons]"));
+    auto network = Read(TwoLayerFile("Basic", "",
+                                     std::string(GainOutput) +
+                                         "[Neurons] [Neuron=0 ActivationFunction=tanh-gain Gain=3] "
+                                         "[~Neurons]"));
     EXPECT_EQ(network->layers[1]->GetNeuron(0)->GetActivationFunction(), ActSigmoidGain);
     EXPECT_EQ(dynamic_cast<TGainLayer&>(*network->layers[1]).nodes[0].gain, 3.0);
 }
