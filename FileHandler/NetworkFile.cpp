@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -546,6 +548,14 @@ constexpr int Precision = 15;
 // A set with fewer arcs than this share of its full matrix is written as a weight list.
 constexpr double WeightListShare = 0.35;
 
+// `weight` in the stream's general notation at precision 15 ("%.15g"), in `text`.
+std::string_view FormatWeight(double weight, std::array<char, 64>& text) {
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), weight,
+                                            std::chars_format::general, Precision);
+    GLEAN_CHECK(error == std::errc());
+    return std::string_view(text.data(), static_cast<std::size_t>(end - text.data()));
+}
+
 bool IsFullyConnected(const TBasicConnections& set) {
     return SameText(set.GetConnectionsNType(), "FullyConnected");
 }
@@ -564,6 +574,8 @@ private:
     void WriteNeurons(TBasicLayer& layer, bool ownFunctions, const std::vector<bool>& common);
     void WriteConnections(TBasicConnections& set);
     void WriteMatrix(TBasicConnections& set);
+    // `text` right-aligned in a matrix cell of 20 characters, then a blank.
+    void WriteCell(std::string_view text);
     // "[All key=value ]" and a line end.
     template <class WriteValue>
     void WriteAllLine(WriteValue writeValue);
@@ -725,6 +737,12 @@ void NetworkWriter::WriteConnections(TBasicConnections& set) {
     tools_.WriteEndTag(out_, "ConnectionLayer");
 }
 
+void NetworkWriter::WriteCell(std::string_view text) {
+    constexpr std::size_t Width = 20;
+    if (text.size() < Width) out_ << std::string_view("                    ", Width - text.size());
+    out_ << text << ' ';
+}
+
 void NetworkWriter::WriteMatrix(TBasicConnections& set) {
     const bool full = IsFullyConnected(set);
     const int nFrom = network_.layers[set.fromLayer]->numNeurons;
@@ -751,13 +769,7 @@ void NetworkWriter::WriteMatrix(TBasicConnections& set) {
     for (int from = 0; from < nFrom; ++from) {
         for (int to = 0; to < nTo; ++to) {
             const bool exists = set.IsValid(from, to);
-            // "%.15g" is the stream's general notation at precision 15.
-            if (exists) {
-                std::snprintf(text.data(), text.size(), "%20.*g ", Precision, set.Weight(from, to));
-            } else {
-                std::snprintf(text.data(), text.size(), "%20s ", "-");
-            }
-            out_ << text.data();
+            WriteCell(exists ? FormatWeight(set.Weight(from, to), text) : "-");
             if (!full) out_ << (!exists ? "- " : set.IsTrainable(from, to) ? "T " : "F ");
         }
         out_ << " /* " << from << " */";
