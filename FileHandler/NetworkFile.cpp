@@ -531,7 +531,12 @@ std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::stri
     params.reset();
     std::ifstream in(fileName, std::ios::binary);
     if (!in) throw FileTools::Error("Error on File Open");
-    return ReadNetwork(tools, in);
+    try {
+        return ReadNetwork(tools, in);
+    } catch (const FileTools::Error& error) {
+        // The stream dies here: the error travels on without it.
+        throw FileTools::Error(error.Message());
+    }
 }
 
 std::unique_ptr<TBasicNetwork> ReadNetwork(FileTools& tools, std::istream& in,
@@ -586,6 +591,8 @@ private:
 };
 
 void NetworkWriter::Write() {
+    for (int i = 0; i < network_.numLayers; ++i)
+        GLEAN_CHECK_TEXT(network_.layers[i] != nullptr, "layers[i] != NULL");
     out_.precision(Precision);
     tools_.WriteFormatVersion(out_);
     tools_.WriteStartTag(out_, "NeuralNetwork");
@@ -593,10 +600,8 @@ void NetworkWriter::Write() {
     tools_.WriteNewline(out_);
     WriteHeader();
     for (int i = 0; i < network_.numLayers; ++i) {
-        TBasicLayer* layer = network_.layers[i];
-        GLEAN_CHECK_TEXT(layer != nullptr, "layers[i] != NULL");
         tools_.WriteNewline(out_);
-        WriteLayer(*layer);
+        WriteLayer(*network_.layers[i]);
     }
     for (int from = 0; from < network_.numLayers; ++from) {
         for (int to = 0; to < network_.numLayers; ++to) {
@@ -620,7 +625,6 @@ void NetworkWriter::WriteHeader() {
     tools_.WriteInteger(out_, "NumberOfOutputs", network_.layers[network_.outLayer]->numNeurons);
     for (int i = 0; i < numLayers; ++i) {
         TBasicLayer* layer = network_.layers[i];
-        GLEAN_CHECK_TEXT(layer != nullptr, "layers[i] != NULL");
         if (layer->numNeurons == 0 || layer->GetActivationFunction() != ActBias) continue;
         if (layer->numNeurons > 1) throw FileTools::Error("Illegal number of bias nodes");
         tools_.WriteInteger(out_, "BiasLayer", i);

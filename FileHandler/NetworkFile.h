@@ -46,7 +46,7 @@ inline constexpr std::int64_t ConnectionWeightLimit = std::int64_t{1} << 26;
 
 // Opens and reads the network file `fileName`; the caller owns the network. `params` is taken
 // over and released unread. Throws FileTools::Error ("Error on File Open" and every message of
-// ReadNetwork).
+// ReadNetwork), without a stream: the file is closed when the error leaves.
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::string& fileName,
                                                std::unique_ptr<TKQstructure> params = nullptr);
 // Reads a network from `in` up to the end of input; the caller owns the network. `params` is

@@ -59,6 +59,7 @@ const MalformedCase Cases[] = {
     {"ombra-five-layers", Outcome::Check, "numlayers == 6", Reader},
     {"neurons-negative", Outcome::Error, "Illegal number of neurons"},
     {"neurons-huge", Outcome::Error, "Illegal number of neurons"},
+    {"neurons-total-huge", Outcome::Error, "Too many neurons"},
     {"weights-huge", Outcome::Error, "Too many weights"},
     {"layers-huge", Outcome::Error, "Illegal number of layers"},
     {"layers-none", Outcome::Error, "Illegal number of layers"},

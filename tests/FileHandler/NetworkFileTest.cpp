@@ -158,6 +158,13 @@ TEST(NetworkFileReader, LoadNetworkFileOpensByName) {
     EXPECT_EQ(network->GetNetworkType(), "Ombra");
     EXPECT_THROW_TEXT(LoadNetworkFile(tools, DataFile("no-such-file.wts")), FileTools::Error,
                       "Error on File Open");
+    try {
+        LoadNetworkFile(tools, DataFile("malformed/layer-slot-empty.wts"));
+        ADD_FAILURE() << "loaded";
+    } catch (const FileTools::Error& e) {
+        EXPECT_EQ(e.Message(), "Layer not defined");
+        EXPECT_FALSE(e.HasStream());  // the file it was read from is closed
+    }
 }
 
 // --- Messages of the format ---
@@ -185,6 +192,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "[NeuralNetwork] [NetworkType = Basic] [NetworkInformation] "
                     "[InputLayer = 0] [~NetworkInformation] [~NeuralNetwork]",
                     "Must specify number of layers"},
+        MessageCase{
+            "open layer statement",
+            TwoLayerFile("Basic", "",
+                         "[LayerType = Simple] [NumberOfNeurons = 1] [~Layer] [Layer = 1 2]"),
+            "Too complicated statement"},
         MessageCase{"unknown type", TwoLayerFile("Perceptron", ""), "Unknown network type"},
         MessageCase{"header value parsed before its key",
                     "[NeuralNetwork] [NetworkType = Basic] [NetworkInformation] "
