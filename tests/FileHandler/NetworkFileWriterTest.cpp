@@ -237,7 +237,7 @@ TEST(NetworkFileWriter, FullyConnectedSetIsAMatrixWithoutMarks) {
               std::string::npos);
 }
 
-TEST(NetworkFileWriter, PruneableSetsAsMatrixOrWeightList) {
+TEST(NetworkFileWriter, PruneableMatricesCarryMarks) {
     auto network = BasicNetwork();
     const std::string text = Write(*network);
     // Five of six arcs: a matrix with marks.
@@ -278,6 +278,23 @@ TEST(NetworkFileWriter, SparseSetIsAWeightListWithMarks) {
                                   "[From=0 To=1 Weight=0.500000000000000 Trainable ]\n"
                                   "[~WeightList]\n"),
               std::string::npos);
+    ExpectRoundTrip(network);
+}
+
+TEST(NetworkFileWriter, WeightListOnlyBelowThirtyFivePercent) {
+    // A 4 x 5 set: 7 arcs are exactly 35 percent (a matrix), 6 are below (a weight list).
+    TBasicNetwork network(2);
+    network.InstallLayer(0, std::make_unique<TSimpleInputLayer>(&network, 0, 4));
+    network.InstallLayer(1, std::make_unique<TSimpleLayer>(&network, 1, 5));
+    network.layers[1]->SetActivationFunction(ActSigmoid);
+    network.inLayer = 0;
+    network.Connect(0, 1);
+    TBasicConnections& set = *network.priv_conns_index[1][0];
+    for (int arc = 7; arc < 20; ++arc)
+        set.RemoveArc(arc / 5, arc % 5);
+    EXPECT_NE(Write(network).find("[Matrix Weights TrainableInfo ]"), std::string::npos);
+    set.RemoveArc(1, 1);
+    EXPECT_NE(Write(network).find("[WeightList]"), std::string::npos);
     ExpectRoundTrip(network);
 }
 
