@@ -12,11 +12,11 @@
 namespace glean {
 
 namespace {
+// Option names as the program's parser stores them, without the leading "--".
 constexpr const char* kTrainOptions[] = {
-    "--rules", "--mf-in",   "--mf-out",  "--epochs",         "--rate", "--momentum",   "--seed",
-    "--init",  "--centres", "--penalty", "--penalty-params", "--test", "--consequents"};
-constexpr const char* kCsvOptions[] = {"--class", "--outputs", "--holdout-every", "--holdout",
-                                       "--names"};
+    "rules", "mf-in",   "mf-out",  "epochs",         "rate", "momentum",   "seed",
+    "init",  "centres", "penalty", "penalty-params", "test", "consequents"};
+constexpr const char* kCsvOptions[] = {"class", "outputs", "holdout-every", "holdout", "names"};
 
 [[noreturn]] void Usage(const std::string& message) {
     throw TrainingUsageError(message);
@@ -29,10 +29,11 @@ void RequireArguments(std::span<const std::string> positional, std::size_t count
         Usage("expected " + std::to_string(count) + " file names, got " +
               std::to_string(positional.size()));
     }
-    for (const auto& [name, value] : options) {
+    for (const auto& option : options) {
+        const std::string& name = option.first;
         if (std::none_of(allowed.begin(), allowed.end(),
                          [&](const char* known) { return name == known; })) {
-            Usage("unknown option " + name);
+            Usage("unknown option --" + name);
         }
     }
 }
@@ -135,28 +136,28 @@ TTrainJob TrainJobFromArguments(std::span<const std::string> positional,
     job.mfIn = {3};
     job.mfOut = {2};
     TTrainingSettings& s = job.settings;
-    const std::string* rules = Find(options, "--rules");
+    const std::string* rules = Find(options, "rules");
     if (rules == nullptr) Usage("--rules is required");
     job.rules = ParseNumber<int>("--rules", *rules);
-    if (const auto* v = Find(options, "--mf-in")) job.mfIn = ParseCounts("--mf-in", *v);
-    if (const auto* v = Find(options, "--mf-out")) job.mfOut = ParseCounts("--mf-out", *v);
-    if (const auto* v = Find(options, "--epochs")) s.epochs = ParseNumber<int>("--epochs", *v);
-    if (const auto* v = Find(options, "--rate")) s.learningRate = ParseNumber<double>("--rate", *v);
-    if (const auto* v = Find(options, "--momentum")) {
+    if (const auto* v = Find(options, "mf-in")) job.mfIn = ParseCounts("--mf-in", *v);
+    if (const auto* v = Find(options, "mf-out")) job.mfOut = ParseCounts("--mf-out", *v);
+    if (const auto* v = Find(options, "epochs")) s.epochs = ParseNumber<int>("--epochs", *v);
+    if (const auto* v = Find(options, "rate")) s.learningRate = ParseNumber<double>("--rate", *v);
+    if (const auto* v = Find(options, "momentum")) {
         s.momentum = ParseNumber<double>("--momentum", *v);
     }
-    if (const auto* v = Find(options, "--seed")) s.seed = ParseNumber<std::uint64_t>("--seed", *v);
-    if (const auto* v = Find(options, "--init")) {
+    if (const auto* v = Find(options, "seed")) s.seed = ParseNumber<std::uint64_t>("--seed", *v);
+    if (const auto* v = Find(options, "init")) {
         const std::vector<std::string> range = Split(*v, ',');
         if (range.size() != 2) Usage("--init takes LOW,HIGH");
         s.initialMinimum = ParseNumber<double>("--init", range[0]);
         s.initialMaximum = ParseNumber<double>("--init", range[1]);
     }
-    if (const auto* v = Find(options, "--centres")) ReadCentres(*v, s);
-    if (const auto* v = Find(options, "--penalty")) s.penalty.Name = *v;
-    if (const auto* v = Find(options, "--penalty-params")) ReadPenaltyParams(*v, s.penalty);
-    if (const auto* v = Find(options, "--test")) job.testFile = *v;
-    if (const auto* v = Find(options, "--consequents")) {
+    if (const auto* v = Find(options, "centres")) ReadCentres(*v, s);
+    if (const auto* v = Find(options, "penalty")) s.penalty.Name = *v;
+    if (const auto* v = Find(options, "penalty-params")) ReadPenaltyParams(*v, s.penalty);
+    if (const auto* v = Find(options, "test")) job.testFile = *v;
+    if (const auto* v = Find(options, "consequents")) {
         if (*v != "any" && *v != "positive") {
             Usage("--consequents takes any or positive, not \"" + *v + "\"");
         }
@@ -171,14 +172,14 @@ TCsvJob CsvJobFromArguments(std::span<const std::string> positional,
     TCsvJob job;
     job.csvFile = positional[0];
     job.dataFile = positional[1];
-    if (const auto* v = Find(options, "--class")) job.options.classColumn = *v;
-    if (const auto* v = Find(options, "--names")) job.options.names = Split(*v, ',');
-    if (const auto* v = Find(options, "--outputs")) {
+    if (const auto* v = Find(options, "class")) job.options.classColumn = *v;
+    if (const auto* v = Find(options, "names")) job.options.names = Split(*v, ',');
+    if (const auto* v = Find(options, "outputs")) {
         job.options.outputs = ParseNumber<int>("--outputs", *v);
         if (job.options.outputs < 1) Usage("--outputs must be >= 1");
     }
-    const std::string* every = Find(options, "--holdout-every");
-    const std::string* heldOut = Find(options, "--holdout");
+    const std::string* every = Find(options, "holdout-every");
+    const std::string* heldOut = Find(options, "holdout");
     if ((every == nullptr) != (heldOut == nullptr)) {
         Usage("--holdout-every and --holdout go together");
     }

@@ -1,5 +1,5 @@
 // The "train" and "csv" commands, after the program has split their arguments into positional
-// arguments and "--name value" options:
+// arguments and "--name value" options (stored by name without the "--"):
 //
 //   train DATASET WEIGHTS --rules R [--mf-in N[,N...]] [--mf-out M[,M...]] [--epochs E]
 //         [--rate L] [--momentum M] [--seed S] [--init LOW,HIGH] [--centres none|input|output|both]
@@ -30,7 +30,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The option names each command accepts (all take a value).
+// The option names each command accepts, without the "--" (all take a value).
 std::span<const char* const> TrainOptionNames();
 std::span<const char* const> CsvOptionNames();
 // One usage line per command, ending in a new line.

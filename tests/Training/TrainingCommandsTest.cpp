@@ -21,19 +21,19 @@ TTrainJob Job(const Options& options) {
 }
 
 TEST(TrainJobFromArguments, ReadsEveryOption) {
-    const TTrainJob job = Job({{"--rules", "5"},
-                               {"--mf-in", "2,3"},
-                               {"--mf-out", "4"},
-                               {"--epochs", "12"},
-                               {"--rate", "0.25"},
-                               {"--momentum", "0.5"},
-                               {"--seed", "18446744073709551615"},
-                               {"--init", "-0.5,2"},
-                               {"--centres", "output"},
-                               {"--penalty", "LWF"},
-                               {"--penalty-params", "LEARNINGRATE=1,FORGETTINGRATE=1e-4"},
-                               {"--test", "t.dat"},
-                               {"--consequents", "positive"}});
+    const TTrainJob job = Job({{"rules", "5"},
+                               {"mf-in", "2,3"},
+                               {"mf-out", "4"},
+                               {"epochs", "12"},
+                               {"rate", "0.25"},
+                               {"momentum", "0.5"},
+                               {"seed", "18446744073709551615"},
+                               {"init", "-0.5,2"},
+                               {"centres", "output"},
+                               {"penalty", "LWF"},
+                               {"penalty-params", "LEARNINGRATE=1,FORGETTINGRATE=1e-4"},
+                               {"test", "t.dat"},
+                               {"consequents", "positive"}});
     EXPECT_EQ(job.dataFile, "in.dat");
     EXPECT_EQ(job.weightsFile, "out.wts");
     EXPECT_EQ(job.testFile, "t.dat");
@@ -52,7 +52,7 @@ TEST(TrainJobFromArguments, ReadsEveryOption) {
     EXPECT_TRUE(job.settings.nonNegativeConsequents);
     EXPECT_EQ(job.settings.penalty.GetParameter("FORGETTINGRATE").Name, "1e-4");
 
-    const TTrainJob defaults = Job({{"--rules", "2"}});
+    const TTrainJob defaults = Job({{"rules", "2"}});
     EXPECT_EQ(defaults.mfIn, (std::vector<int>{3}));
     EXPECT_EQ(defaults.mfOut, (std::vector<int>{2}));
     EXPECT_EQ(defaults.settings.penalty.Name, "NONE");
@@ -63,39 +63,38 @@ TEST(TrainJobFromArguments, RefusesWhatItCannotUse) {
         EXPECT_THROW_TEXT(Job(options), TrainingUsageError, text);
     };
     usage({}, "--rules is required");
-    usage({{"--rules", "2"}, {"--speed", "1"}}, "unknown option --speed");
-    usage({{"--rules", "two"}}, "--rules needs a number, not \"two\"");
-    usage({{"--rules", "2"}, {"--rate", "0.1x"}}, "--rate needs a number, not \"0.1x\"");
-    usage({{"--rules", "2"}, {"--rate", "inf"}}, "--rate needs a finite number");
-    usage({{"--rules", "2"}, {"--mf-in", "2,,3"}}, "--mf-in needs a number, not \"\"");
-    usage({{"--rules", "2"}, {"--init", "1"}}, "--init takes LOW,HIGH");
-    usage({{"--rules", "2"}, {"--centres", "all"}},
+    usage({{"rules", "2"}, {"speed", "1"}}, "unknown option --speed");
+    usage({{"rules", "two"}}, "--rules needs a number, not \"two\"");
+    usage({{"rules", "2"}, {"rate", "0.1x"}}, "--rate needs a number, not \"0.1x\"");
+    usage({{"rules", "2"}, {"rate", "inf"}}, "--rate needs a finite number");
+    usage({{"rules", "2"}, {"mf-in", "2,,3"}}, "--mf-in needs a number, not \"\"");
+    usage({{"rules", "2"}, {"init", "1"}}, "--init takes LOW,HIGH");
+    usage({{"rules", "2"}, {"centres", "all"}},
           "--centres takes none, input, output or both, not \"all\"");
-    usage({{"--rules", "2"}, {"--consequents", "negative"}},
+    usage({{"rules", "2"}, {"consequents", "negative"}},
           "--consequents takes any or positive, not \"negative\"");
-    usage({{"--rules", "2"}, {"--penalty-params", "EPSILON1"}},
+    usage({{"rules", "2"}, {"penalty-params", "EPSILON1"}},
           "--penalty-params takes KEY=VALUE pairs, not \"EPSILON1\"");
     const std::vector<std::string> one = {"in.dat"};
-    EXPECT_THROW_TEXT(TrainJobFromArguments(one, {{"--rules", "2"}}), TrainingUsageError,
+    EXPECT_THROW_TEXT(TrainJobFromArguments(one, {{"rules", "2"}}), TrainingUsageError,
                       "expected 2 file names, got 1");
 }
 
 TEST(CsvJobFromArguments, ReadsOptionsAndRefusesHalfAHoldOut) {
     const std::vector<std::string> files = {"a.csv", "a.dat"};
-    const TCsvJob job = CsvJobFromArguments(files, {{"--class", "species"},
-                                                    {"--holdout-every", "3"},
-                                                    {"--holdout", "b.dat"},
-                                                    {"--names", "a,b,species"}});
+    const TCsvJob job = CsvJobFromArguments(files, {{"class", "species"},
+                                                    {"holdout-every", "3"},
+                                                    {"holdout", "b.dat"},
+                                                    {"names", "a,b,species"}});
     EXPECT_EQ(job.options.names, (std::vector<std::string>{"a", "b", "species"}));
     EXPECT_EQ(job.options.classColumn, "species");
     EXPECT_EQ(job.options.holdoutEvery, 3);
     EXPECT_EQ(job.heldOutFile, "b.dat");
-    EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"--holdout-every", "3"}}), TrainingUsageError,
+    EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"holdout-every", "3"}}), TrainingUsageError,
                       "--holdout-every and --holdout go together");
-    EXPECT_THROW_TEXT(
-        CsvJobFromArguments(files, {{"--holdout-every", "1"}, {"--holdout", "b.dat"}}),
-        TrainingUsageError, "--holdout-every must be >= 2");
-    EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"--outputs", "0"}}), TrainingUsageError,
+    EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"holdout-every", "1"}, {"holdout", "b.dat"}}),
+                      TrainingUsageError, "--holdout-every must be >= 2");
+    EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"outputs", "0"}}), TrainingUsageError,
                       "--outputs must be >= 1");
 }
 
@@ -117,20 +116,20 @@ TEST(RunJobs, CsvThenTrainWritesANetworkAndReportsTheFit) {
     }
     const std::vector<std::string> csvFiles = {dir + "jobs.csv", dir + "jobs.dat"};
     std::ostringstream csvOut;
-    RunCsvJob(CsvJobFromArguments(csvFiles, {{"--class", "label"},
-                                             {"--holdout-every", "5"},
-                                             {"--holdout", dir + "jobs-test.dat"}}),
+    RunCsvJob(CsvJobFromArguments(
+                  csvFiles,
+                  {{"class", "label"}, {"holdout-every", "5"}, {"holdout", dir + "jobs-test.dat"}}),
               csvOut);
     EXPECT_EQ(csvOut.str(), "training rows 24, held-out rows 6, inputs 2, outputs 2\n");
 
     const std::vector<std::string> trainFiles = {dir + "jobs.dat", dir + "jobs.wts"};
     std::ostringstream out;
     const int code =
-        RunTrainJob(TrainJobFromArguments(trainFiles, {{"--rules", "2"},
-                                                       {"--mf-in", "2"},
-                                                       {"--epochs", "200"},
-                                                       {"--rate", "0.3"},
-                                                       {"--test", dir + "jobs-test.dat"}}),
+        RunTrainJob(TrainJobFromArguments(trainFiles, {{"rules", "2"},
+                                                       {"mf-in", "2"},
+                                                       {"epochs", "200"},
+                                                       {"rate", "0.3"},
+                                                       {"test", dir + "jobs-test.dat"}}),
                     out);
     EXPECT_EQ(code, 0);
     const std::string text = out.str();
@@ -151,7 +150,7 @@ TEST(RunJobs, CsvThenTrainWritesANetworkAndReportsTheFit) {
 TEST(RunJobs, MissingDataSetIsAClearError) {
     const std::vector<std::string> files = {"/nonexistent/none.dat", "x.wts"};
     std::ostringstream out;
-    EXPECT_TEXCEPTION(RunTrainJob(TrainJobFromArguments(files, {{"--rules", "2"}}), out),
+    EXPECT_TEXCEPTION(RunTrainJob(TrainJobFromArguments(files, {{"rules", "2"}}), out),
                       "Cannot read data set: /nonexistent/none.dat", "File Error", "RunTrainJob");
 }
 
