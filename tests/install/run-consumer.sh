@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs Glean from a build tree into a temporary prefix, then configures, builds and runs the
+# consumer project tests/consumer against that prefix, as another project would use Glean.
+# Usage: tests/install/run-consumer.sh [build-dir]    (default: build/default, brought up to date)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-$root/build/default}" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake --build "$build"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+cmake -S "$root/tests/consumer" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+# The package found must be the one just installed, not one from elsewhere on the system.
+grep -qx "Glean_DIR:PATH=$prefix/lib/cmake/Glean" "$work/build/CMakeCache.txt"
+cmake --build "$work/build"
+
+"$work/build/GleanConsumer" "$root/tests/data/FileHandler/TwoInputsOneOutput.lbl" >"$work/out.txt"
+diff -u "$root/tests/consumer/expected.txt" "$work/out.txt"
+
+# The installed program runs and reports its usage.
+status=0
+"$prefix/bin/Glean" 2>"$work/usage.txt" || status=$?
+if [ "$status" -ne 1 ] || [ "$(cat "$work/usage.txt")" != "Usage: Glean parameter.file" ]; then
+  echo "The installed Glean did not report its usage (exit code $status)" >&2
+  exit 1
+fi
+test -f "$prefix/share/man/man1/Glean.1"
+
+echo "Consumer of the installed package: passed"
