@@ -36,6 +36,8 @@ function(glean_export name)
   target_sources(${name} ${scope} FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${headers})
   target_include_directories(${name} ${scope}
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}> $<INSTALL_INTERFACE:${GLEAN_INSTALL_INCLUDEDIR}>)
+  # The headers are C++20: code that includes them needs it too.
+  target_compile_features(${name} ${scope} cxx_std_20)
   set_property(GLOBAL APPEND PROPERTY GLEAN_LIBRARIES ${name})
   if(GLEAN_INSTALL)
     install(TARGETS ${name} EXPORT GleanTargets
