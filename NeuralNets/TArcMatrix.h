@@ -1,0 +1,98 @@
+// One value per arc of a matrix connection set, in one contiguous block with a row per target
+// neuron, and the column and row edits that follow a neuron's insertion or removal.
+#pragma once
+
+#include <vector>
+
+#include "KQmessage/Check.h"
+
+namespace glean {
+
+template <class T>
+class TArcMatrix {
+  public:
+    // nFrom * nTo copies of `fill`; negative sizes fail "n_from>=0 && n_to>=0".
+    TArcMatrix(int nFrom, int nTo, T fill) : nFrom(nFrom), nTo(nTo) {
+        GLEAN_CHECK_TEXT(nFrom >= 0 && nTo >= 0, "n_from>=0 && n_to>=0");
+        cells.assign(static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(nTo), fill);
+    }
+
+    int NumFrom() const { return nFrom; }
+    int NumTo() const { return nTo; }
+
+    // The value of arc (from, to); indices outside fail "from>=0 && from<n_from" or
+    // "to>=0 && to<n_to".
+    T& At(int from, int to) {
+        GLEAN_CHECK_TEXT(from >= 0 && from < nFrom, "from>=0 && from<n_from");
+        GLEAN_CHECK_TEXT(to >= 0 && to < nTo, "to>=0 && to<n_to");
+        return cells[Offset(from, to)];
+    }
+
+    // Row `to` (nFrom values); unchecked, for the set's own loops.
+    T* Row(int to) { return cells.data() + Offset(0, to); }
+
+    // Every value, target-major.
+    std::vector<T>& Cells() { return cells; }
+
+    // Drops column `index` (source neuron).
+    void RemoveFrom(int index) {
+        GLEAN_CHECK_TEXT(index >= 0 && index < nFrom, "index>=0 && index<n_from");
+        Rebuild(nFrom - 1, nTo, [&](int f, int t) { return At(f + (f >= index), t); });
+    }
+
+    // Drops row `index` (target neuron).
+    void RemoveTo(int index) {
+        GLEAN_CHECK_TEXT(index >= 0 && index < nTo, "index>=0 && index<n_to");
+        Rebuild(nFrom, nTo - 1, [&](int f, int t) { return At(f, t + (t >= index)); });
+    }
+
+    // Opens column `index`, filled with fill(t) for t in order.
+    template <class Fill>
+    void InsertFrom(int index, Fill fill) {
+        GLEAN_CHECK_TEXT(index >= 0 && index <= nFrom, "index>=0 && index<=n_from");
+        std::vector<T> column;
+        for (int t = 0; t < nTo; ++t)
+            column.push_back(fill(t));
+        Rebuild(nFrom + 1, nTo, [&](int f, int t) {
+            return f == index ? column[static_cast<std::size_t>(t)] : At(f - (f > index), t);
+        });
+    }
+
+    // Opens row `index`, filled with fill(f) for f in order.
+    template <class Fill>
+    void InsertTo(int index, Fill fill) {
+        GLEAN_CHECK_TEXT(index >= 0 && index <= nTo, "index>=0 && index<=n_to");
+        std::vector<T> row;
+        for (int f = 0; f < nFrom; ++f)
+            row.push_back(fill(f));
+        Rebuild(nFrom, nTo + 1, [&](int f, int t) {
+            return t == index ? row[static_cast<std::size_t>(f)] : At(f, t - (t > index));
+        });
+    }
+
+  private:
+    std::size_t Offset(int from, int to) const {
+        return static_cast<std::size_t>(to) * static_cast<std::size_t>(nFrom) +
+               static_cast<std::size_t>(from);
+    }
+
+    // Replaces the block by one of the new size whose cell (f, t) is source(f, t).
+    template <class Source>
+    void Rebuild(int newFrom, int newTo, Source source) {
+        std::vector<T> next;
+        next.reserve(static_cast<std::size_t>(newFrom) * static_cast<std::size_t>(newTo));
+        for (int t = 0; t < newTo; ++t) {
+            for (int f = 0; f < newFrom; ++f)
+                next.push_back(source(f, t));
+        }
+        cells.swap(next);
+        nFrom = newFrom;
+        nTo = newTo;
+    }
+
+    int nFrom;
+    int nTo;
+    std::vector<T> cells;
+};
+
+}  // namespace glean

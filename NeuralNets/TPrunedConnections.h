@@ -1,0 +1,56 @@
+// The pruneable set: arcs individually present or absent, trainable or frozen ("Pruneable").
+#pragma once
+
+#include <cstdint>
+
+#include "NeuralNets/TArcMatrix.h"
+#include "NeuralNets/TBasicNetwork.h"
+
+namespace glean {
+
+class TPrunedConnections : public TBasicConnections {
+  public:
+    // Every arc present and trainable (FMaskAll), weight 0; the two layers must exist.
+    TPrunedConnections(TBasicNetwork* network, int fromLayer, int toLayer);
+
+    // Every arc whose flags contain FMaskTrainable.
+    void Randomize(double low, double high) override;
+    double& Weight(int from, int to) override;
+    // Direct sums over the existing arcs.
+    void Propagate(std::span<double> netInput) override;
+    bool IsValid(int from, int to) override;      // flags contain FMaskExists
+    bool IsTrainable(int from, int to) override;  // flags contain FMaskTrainable
+    // Flags 0 and weight 0.
+    void RemoveArc(int from, int to) override;
+    // A missing arc gets flags FMaskAll and weight 0; an existing arc is left alone.
+    void AddArc(int from, int to) override;
+    // Adds FMaskTrainable to an existing arc.
+    void SetTrainable(int from, int to) override;
+    // Removes FMaskTrainable, whether or not the arc exists.
+    void SetUntrainable(int from, int to) override;
+    // Arcs whose flags hold every bit the mask selects; trainable is their FMaskTrainable bit.
+    void ForAllInArcs(TIterateObj& v, int toNode, int mask) override;
+    void ForAllOutArcs(TIterateObj& v, int fromNode, int mask) override;
+    void ForAllArcs(TIterateObj& v, int mask) override;
+    void ForAllArcs2(TIterateObj2& v, TBasicNetwork& second, int mask) override;
+    void ForAllArcs3(TIterateObj3& v, TBasicNetwork& second, TBasicNetwork& third,
+                     int mask) override;
+    std::string GetConnectionsNType() const override;  // "Pruneable"
+    std::uint8_t GetFlags(int from, int to) override;
+    // Stores any value.
+    void SetFlags(int from, int to, std::uint8_t val) override;
+    std::unique_ptr<TBasicConnections> Clone(TBasicNetwork* owner) override;
+    void RemoveFromNode(int index) override;
+    void RemoveToNode(int index) override;
+    // A new column / row: random weights and FMaskAll when attached, else absent arcs.
+    void InsertFromNode(int index, double low, double high, bool attached) override;
+    void InsertToNode(int index, double low, double high, bool attached) override;
+
+  private:
+    void CheckSizes() const;
+
+    TArcMatrix<double> array_weights;
+    TArcMatrix<std::uint8_t> array_masks;
+};
+
+}  // namespace glean

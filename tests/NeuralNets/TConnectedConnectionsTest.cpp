@@ -1,0 +1,157 @@
+#include "NeuralNets/TConnectedConnections.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "NeuralNets/TPrunedConnections.h"
+#include "support/TestSupport.h"
+#include "tests/NeuralNets/TestNetworks.h"
+
+namespace glean {
+namespace {
+
+using test::MakeNetwork;
+using test::NumberWeights;
+using test::RecordingVisitor;
+
+// Layer 0: 2 neurons, layer 1 (input): 3 neurons, layer 2: 3 neurons.
+class FullSet : public testing::Test {
+  protected:
+    FullSet() : net(MakeNetwork({2, 3, 3})) {
+        set = net->InstallConnections(std::make_unique<TConnectedConnections>(net.get(), 0, 1));
+        NumberWeights(*set, 2, 3, 1.0);  // weight(f, t) = 1 + 10f + t
+    }
+    std::unique_ptr<TBasicNetwork> net;
+    TBasicConnections* set;
+};
+
+TEST_F(FullSet, WeightsAreReadAndWrittenSourceMajor) {
+    std::vector<double> buffer(6);
+    EXPECT_EQ(set->GetNumWeights(FMaskExists), 6);
+    EXPECT_EQ(set->GetNumWeights(FMaskAll), 6);
+    EXPECT_EQ(set->GetWeights(buffer, FMaskAll), 6);
+    EXPECT_EQ(buffer, (std::vector<double>{1, 2, 3, 11, 12, 13}));
+
+    const std::vector<double> in{-1, -2, -3, -4, -5, -6};
+    EXPECT_EQ(set->SetWeights(in, FMaskExists), 6);
+    EXPECT_EQ(set->Weight(0, 2), -3);
+    EXPECT_EQ(set->Weight(1, 0), -4);
+
+    std::vector<double> small(5);
+    EXPECT_CHECK_FAILS(set->GetWeights(small, FMaskAll), "buffer.size()>=count");
+}
+
+TEST_F(FullSet, EveryArcIsVisitedWhateverTheMaskAndIsTrainable) {
+    for (int mask : {FMaskExists, FMaskAll, 0}) {
+        RecordingVisitor v;
+        set->ForAllArcs(v, mask);
+        ASSERT_EQ(v.arcs.size(), 6u);
+        EXPECT_EQ(v.arcs[1], (RecordingVisitor::Arc{1, 0, 1}));  // target-major
+        EXPECT_EQ(v.arcs[5], (RecordingVisitor::Arc{1, 2, 1}));
+    }
+    RecordingVisitor in;
+    set->ForAllInArcs(in, 2, FMaskAll);
+    EXPECT_EQ(in.arcs, (std::vector<RecordingVisitor::Arc>{{0, 2, 1}, {1, 2, 1}}));
+}
+
+TEST_F(FullSet, ArcEditingIsLimitedToWhatAFullMatrixAllows) {
+    EXPECT_TRUE(set->IsValid(1, 2));
+    EXPECT_TRUE(set->IsTrainable(1, 2));
+    EXPECT_EQ(set->GetFlags(1, 2), FMaskAll);
+    set->AddArc(1, 2);
+    set->SetTrainable(1, 2);
+    set->SetFlags(1, 2, FMaskExists);
+    EXPECT_EQ(set->Weight(1, 2), 13);
+    EXPECT_EQ(set->GetFlags(1, 2), FMaskAll);
+    EXPECT_CHECK_FAILS(set->RemoveArc(0, 0), "false");
+    EXPECT_CHECK_FAILS(set->SetUntrainable(0, 0), "false");
+    EXPECT_CHECK_FAILS(set->SetFlags(0, 0, FMaskTrainable),
+                       "(val==FMaskAll) || (val==FMaskExists)");
+    EXPECT_CHECK_FAILS(set->SetFlags(0, 0, 0), "(val==FMaskAll) || (val==FMaskExists)");
+}
+
+TEST_F(FullSet, IndicesOutsideTheMatrixFailChecks) {
+    EXPECT_CHECK_FAILS(set->Weight(2, 0), "from>=0 && from<n_from");
+    EXPECT_CHECK_FAILS(set->Weight(-1, 0), "from>=0 && from<n_from");
+    EXPECT_CHECK_FAILS(set->Weight(0, 3), "to>=0 && to<n_to");
+    EXPECT_CHECK_FAILS(set->IsValid(0, -1), "to>=0 && to<n_to");
+    RecordingVisitor v;
+    EXPECT_CHECK_FAILS(set->ForAllInArcs(v, 3, FMaskAll), "to>=0 && to<n_to");
+}
+
+TEST_F(FullSet, PropagateAddsWeightedSourceValues) {
+    net->layers[0]->values = {2.0, -1.0};
+    std::vector<double> netInput{100.0, 0.0, 0.0};
+    set->Propagate(netInput);
+    // target t: 2*(1+t) - (11+t)
+    EXPECT_EQ(netInput, (std::vector<double>{100.0 - 9.0, -8.0, -7.0}));
+}
+
+TEST_F(FullSet, RandomizeDrawsEveryWeightInStorageOrder) {
+    std::srand(42);
+    set->Randomize(-1.0, 3.0);
+    std::srand(42);
+    for (int t = 0; t < 3; ++t) {
+        for (int f = 0; f < 2; ++f) {
+            const double expected = -1.0 + (std::rand() % 32767) / 32767.0 * 4.0;
+            EXPECT_EQ(set->Weight(f, t), expected);
+        }
+    }
+}
+
+TEST_F(FullSet, RandomizeWithEqualBoundsDrawsNothing) {
+    std::srand(7);
+    const int first = std::rand();
+    std::srand(7);
+    set->Randomize(0.5, 0.5);
+    EXPECT_EQ(std::rand(), first);
+    for (int t = 0; t < 3; ++t) {
+        for (int f = 0; f < 2; ++f)
+            EXPECT_EQ(set->Weight(f, t), 0.5);
+    }
+}
+
+TEST_F(FullSet, CloneCopiesTheWeightsForAnotherNetwork) {
+    auto other = MakeNetwork({2, 3, 3});
+    std::unique_ptr<TBasicConnections> copy = set->Clone(other.get());
+    EXPECT_EQ(copy->network, other.get());
+    EXPECT_EQ(copy->GetConnectionsNType(), "FullyConnected");
+    EXPECT_EQ(copy->Weight(1, 2), 13);
+    copy->Weight(1, 2) = 0;
+    EXPECT_EQ(set->Weight(1, 2), 13);
+
+    auto misfit = MakeNetwork({1, 3, 3});
+    EXPECT_CHECK_FAILS(set->Clone(misfit.get()), "sizes match the layers");
+}
+
+TEST(TConnectedConnections, GrowsOnlyWithAttachedArcs) {
+    TConnectedNetwork net(4, std::vector<int>{0, 2, 2, 1});
+    net.Connect(1, 2);
+    TBasicConnections* set = net.priv_conns_index[2][1];
+    NumberWeights(*set, 2, 2, 1.0);
+    net.InsertNode(2, 1, 0.25, 0.25, true);
+    EXPECT_EQ(set->Weight(0, 0), 1);
+    EXPECT_EQ(set->Weight(1, 1), 0.25);  // the new target row
+    EXPECT_EQ(set->Weight(1, 2), 12);    // old row 1
+    EXPECT_CHECK_FAILS(net.InsertNode(2, 0, 0.0, 1.0, false), "attached");
+}
+
+TEST(TConnectedConnections, ALayerThatChangedSizeBehindTheSetFailsACheck) {
+    auto net = MakeNetwork({2, 3, 3});
+    TBasicConnections* set =
+        net->InstallConnections(std::make_unique<TConnectedConnections>(net.get(), 0, 2));
+    net->InstallLayer(0, std::make_unique<TSimpleLayer>(net.get(), 0, 5));
+    std::vector<double> netInput(3);
+    EXPECT_CHECK_FAILS(set->Propagate(netInput), "sizes match the layers");
+}
+
+TEST(TConnectedConnections, NeedsBothLayers) {
+    TBasicNetwork net(3);
+    EXPECT_CHECK_FAILS(TConnectedConnections(&net, 0, 1), "layer != NULL");
+    EXPECT_CHECK_FAILS(TPrunedConnections(&net, 0, 1), "layer != NULL");
+}
+
+}  // namespace
+}  // namespace glean
