@@ -1,6 +1,7 @@
 // Uses an installed Glean through its public headers only: describes the variables and terms of
-// a labels file, checks that they survive a save and reload, and builds the extraction parameters
-// from a parameter file text. Prints the description; any mismatch or failure exits 1.
+// a labels file, checks that they survive a save and reload, builds a fuzzy network of the shape
+// the labels name, and builds the extraction parameters from a parameter file text. Prints what
+// it found; any mismatch or failure exits 1.
 //
 // Usage: GleanConsumer labels.file
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "KQmessage/TException.h"
 #include "KQmessage/TKQstructure.h"
 #include "Ombra/Glean/Glean.h"
+#include "Ombra/TOmbra.h"
 #include "Ombra/TOmbraLabel.h"
 
 namespace {
@@ -50,6 +52,19 @@ glean::TKQstructure ExtractionParameters(const std::string& parameterFile) {
     return params;
 }
 
+// A fuzzy network with the variables and terms the labels name, and `rules` rule neurons.
+glean::TOmbra NetworkFor(const glean::TOmbraLabel& labels, int rules) {
+    return glean::TOmbra(labels.Inputs, labels.InputMF, rules, labels.OutputMF, labels.Outputs);
+}
+
+std::string DescribeShape(const glean::TOmbraStructure& shape) {
+    std::ostringstream text;
+    text << "Network: " << shape.nInputs << " inputs, " << shape.nConditions << " conditions, "
+         << shape.nRules << " rules, " << shape.nActions << " actions, " << shape.nOutputs
+         << " outputs\n";
+    return text.str();
+}
+
 int Fail(const std::string& message) {
     std::cerr << "GleanConsumer: " << message << '\n';
     return 1;
@@ -73,6 +88,17 @@ int Run(const char* labelFile) {
         return Fail("an input beyond the last one was accepted");
     } catch (const glean::TException& error) {
         if (error.Message != "Input number out of bounds") return Fail(error.Message);
+    }
+
+    glean::TOmbra network = NetworkFor(*labels, 4);
+    const glean::TOmbraStructure shape = network.GetStructure();
+    if (shape.mfPerInput != labels->InputMF || shape.mfPerOutput != labels->OutputMF) {
+        return Fail("the network's MF counts differ from the labels'");
+    }
+    std::cout << network.GetNetworkType() << ' ' << DescribeShape(shape);
+    network.SetWeightValue(2, shape.nConditions - 1, shape.nRules - 1, 0.75);
+    if (network.GetWeightValue(2, shape.nConditions - 1, shape.nRules - 1) != 0.75) {
+        return Fail("a condition-to-rule weight did not keep its value");
     }
 
     const glean::TKQstructure params =
