@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of Glean with cpack from a build tree and checks its control data and
 # its contents: the program, its man pages, the CMake package files, every public header of the
-# source tree in its folder and the archive of every library that has units.
+# source tree in its folder and the archive of every library that has units. Then builds and runs
+# the consumer project against the package's unpacked tree.
 # Usage: tests/install/check-package.sh [build-dir]    (default: build/default, brought up to date)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -63,3 +64,6 @@ if [ "$failures" -ne 0 ]; then
   exit 1
 fi
 echo "Debian package $(basename "$deb"): ${#expected[@]} expected paths present, passed"
+
+dpkg-deb --extract "$deb" "$work/root"
+bash "$root/tests/install/run-consumer.sh" --prefix "$work/root/usr"

@@ -2,15 +2,19 @@
 # Installs Glean from a build tree into a temporary prefix, then configures, builds and runs the
 # consumer project tests/consumer against that prefix, as another project would use Glean.
 # Usage: tests/install/run-consumer.sh [build-dir]    (default: build/default, brought up to date)
+#        tests/install/run-consumer.sh --prefix DIR   (Glean already installed in DIR)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "${1:-$root/build/default}" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-prefix=$work/prefix
-
-cmake --build "$build"
-cmake --install "$build" --prefix "$prefix" >/dev/null
+if [ "${1:-}" = --prefix ]; then
+  prefix=$(cd "$2" && pwd)
+else
+  build=$(cd "${1:-$root/build/default}" && pwd)
+  prefix=$work/prefix
+  cmake --build "$build"
+  cmake --install "$build" --prefix "$prefix" >/dev/null
+fi
 
 cmake -S "$root/tests/consumer" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
@@ -30,4 +34,4 @@ if [ "$status" -ne 1 ] || [ "$(cat "$work/usage.txt")" != "Usage: Glean paramete
 fi
 test -f "$prefix/share/man/man1/Glean.1"
 
-echo "Consumer of the installed package: passed"
+echo "Consumer of Glean installed in $prefix: passed"
