@@ -1,0 +1,396 @@
+#include "FileHandler/TRuleFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "FileHandler/TFuzzyMFFiler.h"
+#include "KQmessage/Check.h"
+#include "KQmessage/TException.h"
+
+namespace glean {
+
+namespace {
+
+// Deeper expressions than this are refused: reading, writing, copying and destroying an
+// expression all recurse once per level.
+constexpr int kMaxDepth = 200;
+
+// How a token behaves in an expression. Class 1 starts an operand, class 2 follows one; the
+// follow class is what the next token must be.
+struct TOperatorProps {
+    int cls;
+    int follow;
+    int left;
+    int right;
+};
+
+TOperatorProps PropsOf(const std::string& token) {
+    struct Entry {
+        const char* token;
+        TOperatorProps props;
+    };
+    static const Entry table[] = {
+        {"and", {2, 1, 80, 80}}, {"or", {2, 1, 75, 73}},  {"not", {1, 1, 90, 1000}},
+        {"(", {1, 1, 20, 1000}}, {")", {2, 2, 1000, 20}}, {"<", {1, 2, 900, 900}},
+        {"then", {2, 1, 0, 0}},
+    };
+    for (const Entry& entry : table) {
+        if (SameText(token, entry.token)) return entry.props;
+    }
+    return {0, 0, 0, 0};
+}
+
+[[noreturn]] void Fail(const std::string& kind, const std::string& operation) {
+    throw TException("Bad Rule File", kind, operation);
+}
+
+[[noreturn]] void IllFormed(int step) {
+    Fail("Ill formed expression", "TRuleFile::LoadExpression(" + std::to_string(step) + ")");
+}
+
+[[noreturn]] void FailAtom(const std::string& kind) {
+    Fail(kind, "TRuleFile::LoadAtom");
+}
+
+bool IsToken(const BlockItem& item, const char* text) {
+    return item.kind == BlockItem::Token && SameText(item.name, text);
+}
+
+// True when the text begins with a number as "%f" reads it; then value holds it at full
+// double precision.
+bool ReadsAsNumber(const std::string& text, double& value) {
+    float probe = 0;
+    if (std::sscanf(text.c_str(), "%f", &probe) != 1) return false;
+    value = std::strtod(text.c_str(), nullptr);
+    return true;
+}
+
+// ---- writing ----
+
+std::string WeightText(double weight) {
+    std::ostringstream text;  // the stream's default form, whatever the caller's stream uses
+    text << weight;
+    return text.str();
+}
+
+std::string AtomText(const TRuleAtom& atom, const TMFSetList& list) {
+    const TBasicMFSet* set = list.GetMFSet(atom.Variable);
+    GLEAN_CHECK_TEXT(set != nullptr, "set!=NULL");
+    const TBasicMF* mf = set->GetMF(atom.Term);
+    GLEAN_CHECK_TEXT(mf != nullptr, "mf!=NULL");
+    return "<" + set->Name + " is " + (atom.Negated ? "not " : "") + mf->Name + " " +
+           WeightText(atom.Weight) + ">";
+}
+
+// Appends a bracket; a blank keeps two brackets apart, as touching they would read as one word.
+void AppendBracket(std::string& text, char bracket) {
+    if (!text.empty() && text.back() == bracket) text += ' ';
+    text += bracket;
+}
+
+void AppendExpression(std::string& text, const TRuleExpression& expression, int depth,
+                      const TMFSetList& inputs) {
+    if (expression.ExprKind() == 1) {
+        text += AtomText(expression.Atom(), inputs);
+        return;
+    }
+    if (expression.ExprKind() != 2 || expression.List().numSubExpressions() == 0) {
+        text += "NULL";
+        return;
+    }
+    const TRuleExprList& list = expression.List();
+    if (list.numSubExpressions() == 1) {
+        const TOperatorProps props = PropsOf(list.Operator);
+        const bool prefix = props.cls == 1 && props.follow == 1;
+        const bool postfix = props.cls == 2 && props.follow == 2;
+        if (prefix) text += list.Operator + " ";
+        AppendExpression(text, list.GetSubExpression(0), depth + 1, inputs);
+        if (postfix) text += " " + list.Operator;
+        return;
+    }
+    if (depth > 0) AppendBracket(text, '(');
+    for (int i = 0; i < list.numSubExpressions(); ++i) {
+        if (i > 0) text += " " + list.Operator + " ";
+        AppendExpression(text, list.GetSubExpression(i), depth + 1, inputs);
+    }
+    if (depth > 0) AppendBracket(text, ')');
+}
+
+std::string ConsequenceText(const TRuleConsequenceList* consequences, const TMFSetList& outputs) {
+    if (consequences == nullptr || consequences->numConsequences() == 0) return "NULL";
+    std::string text;
+    for (int i = 0; i < consequences->numConsequences(); ++i) {
+        if (i > 0) text += " and ";
+        text += AtomText(consequences->GetConsequence(i), outputs);
+    }
+    return text;
+}
+
+void WriteRule(const FileTools& tools, std::ostream& out, const TRule& rule,
+               const TFuzzyRuleSet& rules) {
+    std::string antecedent;
+    if (rule.Antecedent) {
+        AppendExpression(antecedent, *rule.Antecedent, 0, *rules.InputMFList);
+    } else {
+        antecedent = "NULL";
+    }
+    out << "if " << antecedent;
+    tools.WriteNewline(out);
+    out << "  then " << ConsequenceText(rule.ConsequenceList.get(), *rules.OutputMFList);
+    tools.WriteNewline(out);
+    tools.WriteNewline(out);
+}
+
+// ---- reading ----
+
+// Counts a LoadExpression call in progress for as long as it runs.
+class TNestingGuard {
+public:
+    explicit TNestingGuard(int& nesting) : nesting_(nesting) {
+        if (++nesting_ > kMaxDepth) {
+            --nesting_;
+            Fail("Expression nested too deeply", "TRuleFile::LoadExpression");
+        }
+    }
+    ~TNestingGuard() { --nesting_; }
+    TNestingGuard(const TNestingGuard&) = delete;
+    TNestingGuard& operator=(const TNestingGuard&) = delete;
+
+private:
+    int& nesting_;
+};
+
+// The first slot of count whose content is named name (ignoring case); unnamed content and empty
+// slots never match.
+template <typename Get>
+int FindNamed(int count, const std::string& name, Get get) {
+    for (int i = 0; i < count; ++i) {
+        const auto* content = get(i);
+        if (content != nullptr && !content->Name.empty() && SameText(content->Name, name)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+// An expression being read, with the depth of its tree (an atom has depth 0).
+struct TRuleFile::Parsed {
+    TRuleExpression expression;
+    int depth = 0;
+
+    bool Empty() const { return expression.ExprKind() == 0; }
+
+    // This expression becomes the only sub-expression of a new list named op.
+    void Wrap(const std::string& op) {
+        auto list = std::make_unique<TRuleExprList>(op, 1);
+        list->InsertSubExpression(std::move(expression), -1);
+        SetDepth(depth + 1);
+        expression = TRuleExpression(std::move(list));
+    }
+
+    // operand joins this expression under op: appended to a list of the same chaining operator,
+    // otherwise both go into a new list named op.
+    void Join(const std::string& op, bool chains, Parsed operand) {
+        if (chains && expression.ExprKind() == 2 && SameText(expression.List().Operator, op)) {
+            SetDepth(std::max(depth, operand.depth + 1));
+            expression.List().InsertSubExpression(std::move(operand.expression), -1);
+            return;
+        }
+        SetDepth(std::max(depth, operand.depth) + 1);
+        auto list = std::make_unique<TRuleExprList>(op, 2);
+        list->InsertSubExpression(std::move(expression), -1);
+        list->InsertSubExpression(std::move(operand.expression), -1);
+        expression = TRuleExpression(std::move(list));
+    }
+
+private:
+    void SetDepth(int newDepth) {
+        if (newDepth > kMaxDepth) Fail("Expression nested too deeply", "TRuleFile::LoadExpression");
+        depth = newDepth;
+    }
+};
+
+void TRuleFile::SaveRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules) {
+    GLEAN_CHECK(rules.InputMFList != nullptr);
+    GLEAN_CHECK(rules.RuleList != nullptr);
+    GLEAN_CHECK(rules.OutputMFList != nullptr);
+    tools.WriteFormatVersion(out);
+    tools.WriteStartTag(out, "FuzzyRules");
+    tools.WriteString(out, "RuleType", rules.RuleList->Name);
+    tools.WriteNewline(out);
+    TFuzzyMFFiler::SaveMFList(out, *rules.InputMFList);
+    TFuzzyMFFiler::SaveMFList(out, *rules.OutputMFList);
+    tools.WriteStartTag(out, "RuleList");
+    tools.WriteNewline(out);
+    for (int i = 0; i < rules.RuleList->numRules(); ++i) {
+        WriteRule(tools, out, rules.RuleList->GetRule(i), rules);
+    }
+    tools.WriteEndTag(out, "RuleList");
+    tools.WriteNewline(out);
+    tools.WriteEndTag(out, "FuzzyRules");
+}
+
+std::unique_ptr<TFuzzyRuleSet> TRuleFile::LoadRules(FileTools& tools, std::istream& in) {
+    auto result = std::make_unique<TFuzzyRuleSet>();
+    BlockItem item;
+    tools.ReadItem(in, item);
+    const std::string top = tools.ExpectBlockStart(in, item, "FUZZYRULES");
+    tools.ReadItem(in, item, &top);
+    const std::string ruleType = tools.ReadString(in, item, "RULETYPE");
+    result->InputMFList = TFuzzyMFFiler::LoadMFList(in, &top);
+    result->OutputMFList = TFuzzyMFFiler::LoadMFList(in, &top);
+    tools.ReadItem(in, item, &top);
+    const std::string block = tools.ExpectBlockStart(in, item, "RULELIST");
+    result->RuleList = std::make_unique<TRuleList>(ruleType, 0);
+
+    TRuleFile reader(tools, in, *result->InputMFList);
+    tools.ReadItem(in, item, &block);
+    while (IsToken(item, "IF"))
+        reader.ReadRule(*result->RuleList, *result->OutputMFList, item, block);
+    tools.ExpectBlockEnd(in, item);
+    tools.ReadItem(in, item, &top);
+    tools.ExpectBlockEnd(in, item);
+    return result;
+}
+
+// Reads a rule after its "if" and appends it; item is left holding the item after the rule.
+void TRuleFile::ReadRule(TRuleList& rules, const TMFSetList& outputs, BlockItem& item,
+                         const std::string& block) {
+    std::string token;
+    TRuleExpression antecedent = LoadExpression(token);
+    if (token.empty()) token = Next();
+    if (!SameText(token, "THEN")) Fail("Missing 'then'", "TRuleFile::LoadRules");
+
+    auto consequences = std::make_unique<TRuleConsequenceList>(0);
+    const auto insertAtom = [&] {
+        const TRuleAtom atom = LoadAtom(outputs);
+        consequences->InsertConsequence(atom.Variable, atom.Term, atom.Weight, atom.Negated, -1);
+    };
+    tools_.ReadItem(in_, item, &block);
+    if (IsToken(item, "<")) {
+        insertAtom();
+        tools_.ReadItem(in_, item, &block);
+    } else if (item.kind == BlockItem::Token) {  // "NULL": no consequence
+        tools_.ReadItem(in_, item, &block);
+    }
+    while (IsToken(item, "AND")) {
+        if (Next() != "<") Fail("Consequence expected after 'and'", "TRuleFile::LoadRules");
+        insertAtom();
+        tools_.ReadItem(in_, item, &block);
+    }
+    rules.InsertRule(
+        TRule(std::make_unique<TRuleExpression>(std::move(antecedent)), std::move(consequences)),
+        -1);
+}
+
+TRuleFile::TRuleFile(FileTools& tools, std::istream& in, const TMFSetList& inputs)
+    : tools_(tools), in_(in), inputs_(inputs) {}
+
+TRuleExpression TRuleFile::LoadExpression(std::string& token, int minPrecedence,
+                                          int expectedClass) {
+    return Parse(token, minPrecedence, expectedClass).expression;
+}
+
+TRuleFile::Parsed TRuleFile::Parse(std::string& token, int m, int expectedClass) {
+    const TNestingGuard guard(nesting_);
+    if (token.empty()) token = Next();
+    if (token.empty()) return {};
+    Parsed result;
+    if (token == "<") result.expression = TRuleExpression(LoadAtom(inputs_));
+    std::string op = std::move(token);
+    token.clear();
+    TOperatorProps current = PropsOf(op);
+    if (current.cls != expectedClass) IllFormed(1);
+
+    bool bracketOpen = false;
+    if (m < current.right) {
+        token = Next();
+        TOperatorProps next = PropsOf(token);
+        if (next.cls != current.follow) IllFormed(2);
+        if (current.left < next.right) {  // a prefix operator and its operand
+            Parsed operand = Parse(token, current.left, current.follow);
+            if (operand.Empty()) IllFormed(3);
+            result = std::move(operand);
+            if (op == "(") {
+                bracketOpen = true;
+            } else {
+                result.Wrap(op);
+            }
+            if (token.empty()) {
+                token = Next();
+                if (token.empty()) return result;
+            }
+            next = PropsOf(token);
+            if (next.cls != 2) IllFormed(4);
+        }
+        while (m < next.right || (bracketOpen && token == ")")) {
+            // Makes the token in hand the operator and reads the token after it.
+            const auto advance = [&](int step) {
+                op = std::move(token);
+                current = PropsOf(op);
+                token = Next();
+                next = PropsOf(token);
+                if (next.cls != current.follow) IllFormed(step);
+            };
+            advance(5);
+            bool infix = true;
+            while (current.left > next.right) {  // closing operators
+                if (op == ")") {
+                    if (!bracketOpen) Fail("Extra right bracket", "TRuleFile::LoadExpression");
+                    bracketOpen = false;
+                } else {
+                    result.Wrap(op);
+                }
+                if (!(m < next.right)) {
+                    infix = false;
+                    break;
+                }
+                advance(6);
+            }
+            if (infix) {
+                Parsed operand = Parse(token, current.left, current.follow);
+                result.Join(op, current.left == current.right, std::move(operand));
+            }
+            if (token.empty()) token = Next();
+            next = PropsOf(token);
+        }
+    }
+    if (bracketOpen) Fail("Missing right bracket", "TRuleFile::LoadExpression");
+    return result;
+}
+
+TRuleAtom TRuleFile::LoadAtom(const TMFSetList& list) {
+    TRuleAtom atom;
+    const std::string variable = Next();
+    atom.Variable =
+        FindNamed(list.VariablesRepresented, variable, [&](int i) { return list.GetMFSet(i); });
+    if (atom.Variable < 0) FailAtom("Invalid input or output name");
+    if (!SameText(Next(), "is")) FailAtom("'is' expected");
+
+    std::vector<std::string> words;
+    for (std::string word = Next(); word != ">"; word = Next()) {
+        if (words.size() == 3) FailAtom("'>' expected");
+        words.push_back(std::move(word));
+    }
+    if (words.size() >= 2 && ReadsAsNumber(words.back(), atom.Weight)) words.pop_back();
+    if (words.size() == 3) FailAtom("Extra parameter(s), '>' expected");
+    if (words.size() == 2) {
+        if (!SameText(words.front(), "NOT")) FailAtom("Extra parameter, '>' expected");
+        atom.Negated = true;
+    }
+    // Without any word there is no term to find.
+    const TBasicMFSet& set = *list.GetMFSet(atom.Variable);
+    atom.Term = words.empty()
+                    ? -1
+                    : FindNamed(set.NumberOfMF, words.back(), [&](int i) { return set.GetMF(i); });
+    if (atom.Term < 0) FailAtom("Invalid classification name");
+    return atom;
+}
+
+}  // namespace glean
