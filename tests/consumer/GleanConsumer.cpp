@@ -1,19 +1,24 @@
-// Uses an installed Glean through its public headers only: describes the variables and terms of
-// a labels file, checks that they survive a save and reload, builds a fuzzy network of the shape
-// the labels name, and builds the extraction parameters from a parameter file text. Prints what
-// it found; any mismatch or failure exits 1.
+// Uses an installed Glean through its public headers only, along the path of a Glean run: loads
+// a labels file (and checks that it survives a save and reload), builds a trained fuzzy network
+// of the shape the labels name, reads the thresholds from a parameter file text, extracts the
+// rules and writes the rule file to standard output (and checks that it reads back to the same
+// text). Any mismatch or failure exits 1.
 //
 // Usage: GleanConsumer labels.file
+#include <array>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "FileHandler/LabelFile.h"
 #include "FileHandler/ParseTools.h"
+#include "FileHandler/TRuleFile.h"
 #include "KQmessage/TException.h"
 #include "KQmessage/TKQstructure.h"
 #include "Ombra/Glean/Glean.h"
+#include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "Ombra/TOmbra.h"
 #include "Ombra/TOmbraLabel.h"
 
@@ -41,27 +46,49 @@ std::string Describe(const glean::TOmbraLabel& labels) {
     return text.str();
 }
 
-// The parameter structure the rule extraction takes, from the thresholds a parameter file names.
-glean::TKQstructure ExtractionParameters(const std::string& parameterFile) {
+// A network for labels with two inputs of three terms and one output of two, with four rule
+// neurons trained to: if InputA is A and InputB is A then OutputA is A; if InputA is C and
+// InputB is B then OutputA is B; if InputA is B then OutputA is B (and, more weakly, A); the
+// fourth rule neuron learnt nothing.
+glean::TOmbra TrainedNetwork(const glean::TOmbraLabel& labels) {
+    constexpr int rules = 4;
+    glean::TOmbra network(labels.Inputs, labels.InputMF, rules, labels.OutputMF, labels.Outputs);
+    // Condition-to-rule weights, one row per condition (InputA A B C, InputB A B C).
+    const std::array<double, 6 * rules> conditionToRule = {
+        0.9, 0.1, 0.2, 0.0,  //
+        0.3, 0.2, 0.8, 0.1,  //
+        0.1, 0.7, 0.3, 0.2,  //
+        0.6, 0.0, 0.4, 0.3,  //
+        0.2, 0.9, 0.1, 0.0,  //
+        0.0, 0.3, 0.2, 0.1,  //
+    };
+    // Rule-to-action weights, one row per rule (OutputA A B).
+    const std::array<double, rules* 2> ruleToAction = {
+        0.8, 0.1,  //
+        0.2, 0.9,  //
+        0.5, 0.6,  //
+        0.1, 0.2,  //
+    };
+    network.SetWeightLayer(2, conditionToRule);
+    network.SetWeightLayer(3, ruleToAction);
+    return network;
+}
+
+// The parameter structure the driver hands to the rule extraction, from a parameter file text.
+std::unique_ptr<glean::TKQstructure> ExtractionParameters(const std::string& parameterFile) {
     std::istringstream in(parameterFile);
     glean::GleanParameters parameters;
     glean::ReadParameters(in, parameters);
-    glean::TKQstructure params("Params");
-    if (parameters.ThresholdInGiven) params.SetReal("ThresholdIn", parameters.ThresholdIn);
-    if (parameters.ThresholdOutGiven) params.SetReal("ThresholdOut", parameters.ThresholdOut);
+    auto params = std::make_unique<glean::TKQstructure>("Params");
+    if (parameters.ThresholdInGiven) params->SetReal("ThresholdIn", parameters.ThresholdIn);
+    if (parameters.ThresholdOutGiven) params->SetReal("ThresholdOut", parameters.ThresholdOut);
     return params;
 }
 
-// A fuzzy network with the variables and terms the labels name, and `rules` rule neurons.
-glean::TOmbra NetworkFor(const glean::TOmbraLabel& labels, int rules) {
-    return glean::TOmbra(labels.Inputs, labels.InputMF, rules, labels.OutputMF, labels.Outputs);
-}
-
-std::string DescribeShape(const glean::TOmbraStructure& shape) {
+std::string RuleFileText(const glean::TFuzzyRuleSet& rules) {
+    glean::FileTools tools;
     std::ostringstream text;
-    text << "Network: " << shape.nInputs << " inputs, " << shape.nConditions << " conditions, "
-         << shape.nRules << " rules, " << shape.nActions << " actions, " << shape.nOutputs
-         << " outputs\n";
+    glean::TRuleFile::SaveRules(tools, text, rules);
     return text.str();
 }
 
@@ -76,39 +103,25 @@ int Run(const char* labelFile) {
     const auto labels = glean::LoadLabels(in);
     const std::string description = Describe(*labels);
     std::cout << description;
-
-    std::stringstream saved;
-    glean::SaveLabels(saved, *labels);
-    if (Describe(*glean::LoadLabels(saved)) != description) {
+    std::stringstream savedLabels;
+    glean::SaveLabels(savedLabels, *labels);
+    if (Describe(*glean::LoadLabels(savedLabels)) != description) {
         return Fail("labels changed on their way through SaveLabels and LoadLabels");
     }
 
-    try {
-        labels->GetInputName(labels->Inputs);
-        return Fail("an input beyond the last one was accepted");
-    } catch (const glean::TException& error) {
-        if (error.Message != "Input number out of bounds") return Fail(error.Message);
-    }
+    glean::TOmbra network = TrainedNetwork(*labels);
+    auto params = ExtractionParameters(
+        "WeightFile = net.wts ThresholdIn = 0.5 ThresholdOut = 0.55 RuleFile = net.rul");
+    std::unique_ptr<glean::TFuzzyRuleSet> rules;
+    glean::ExtractRules(network, rules, std::move(params), labels.get());
+    const std::string text = RuleFileText(*rules);
+    std::cout << text;
 
-    glean::TOmbra network = NetworkFor(*labels, 4);
-    const glean::TOmbraStructure shape = network.GetStructure();
-    if (shape.mfPerInput != labels->InputMF || shape.mfPerOutput != labels->OutputMF) {
-        return Fail("the network's MF counts differ from the labels'");
+    glean::FileTools tools;
+    std::istringstream saved(text);
+    if (RuleFileText(*glean::TRuleFile::LoadRules(tools, saved)) != text) {
+        return Fail("the rule file read back differs from the one written");
     }
-    std::cout << network.GetNetworkType() << ' ' << DescribeShape(shape);
-    network.SetWeightValue(2, shape.nConditions - 1, shape.nRules - 1, 0.75);
-    if (network.GetWeightValue(2, shape.nConditions - 1, shape.nRules - 1) != 0.75) {
-        return Fail("a condition-to-rule weight did not keep its value");
-    }
-
-    const glean::TKQstructure params =
-        ExtractionParameters("WeightFile = net.wts ThresholdOut = 0.25 RuleFile = net.rul");
-    std::cout << params.Name << ':';
-    for (int i = 0; i < params.Count(); ++i) {
-        const auto& entry = params.ParameterAt(i);
-        std::cout << ' ' << entry.Key << '=' << entry.Value->Name;
-    }
-    std::cout << '\n';
     return 0;
 }
 
@@ -122,5 +135,7 @@ int main(int argc, char* argv[]) {
         return Fail(error.what());
     } catch (const glean::TException& error) {
         return Fail(error.Message + " (" + error.Kind + ", " + error.Operation + ")");
+    } catch (const glean::TKQstructure::Error&) {
+        return Fail("a parameter of the rule extraction is not a number");
     }
 }
