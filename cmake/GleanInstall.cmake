@@ -19,6 +19,8 @@ install(TARGETS Glean EXPORT GleanTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BI
 install(TARGETS GleanLibraries EXPORT GleanTargets)
 file(GLOB glean_man_pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/man/*.1)
 install(FILES ${glean_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/glean/examples
+  COMPONENT Runtime)
 
 install(EXPORT GleanTargets NAMESPACE glean:: DESTINATION ${GLEAN_INSTALL_CMAKEDIR}
   COMPONENT Development)

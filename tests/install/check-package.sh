@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of Glean with cpack from a build tree and checks its control data and
-# its contents: the program, its man pages, the CMake package files, every public header of the
-# source tree in its folder and the archive of every library that has units. Then builds and runs
-# the consumer project against the package's unpacked tree.
+# its contents: the program, its man pages, the examples, the CMake package files, every public
+# header of the source tree in its folder and the archive of every library that has units. Then
+# builds and runs the consumer project against the package's unpacked tree.
 # Usage: tests/install/check-package.sh [build-dir]    (default: build/default, brought up to date)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -43,6 +43,9 @@ cd "$root"
 for page in man/*.[1-8]; do
   expected+=("./usr/share/man/man${page##*.}/${page#man/}")
 done
+while IFS= read -r file; do
+  expected+=("./usr/share/doc/glean/$file")
+done < <(find examples -type f | sort)
 # Every header next to the sources, in its folder.
 while IFS= read -r header; do
   expected+=("./usr/include/glean/$header")
