@@ -1,6 +1,7 @@
 #include "NeuralNets/TDataRecall.h"
 
 #include "DataObject/Data.h"
+#include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
@@ -14,8 +15,8 @@ TDataRecall::TDataRecall(TBasicNetwork& network, Data& data, bool withExpected,
     : network(network),
       data(data),
       operation(std::move(operation)),
-      nInputs(network.layers[network.inLayer]->values.size()),
-      nOutputs(network.layers[network.outLayer]->values.size()),
+      nInputs(Width(network, network.inLayer)),
+      nOutputs(Width(network, network.outLayer)),
       withExpected(withExpected) {
     const std::vector<int> inputSelection = data.GetInputSelection();
     inputs.resize(Delivered(inputSelection, data.Inputs()));
@@ -54,6 +55,12 @@ double TDataRecall::Measure(TErrorObj& error) {
 void TDataRecall::Step() {
     data.Next(inputs, withExpected ? std::span<double>(expected) : std::span<double>());
     network.Recall(std::span<const double>(inputs.data(), nInputs), outputs);
+}
+
+std::size_t TDataRecall::Width(const TBasicNetwork& network, int layerNum) {
+    const TBasicLayer* layer = network.layers[layerNum];
+    GLEAN_CHECK_TEXT(layer != nullptr, "layers[i] != NULL");
+    return layer->values.size();
 }
 
 std::size_t TDataRecall::Delivered(const std::vector<int>& selection, int all) {

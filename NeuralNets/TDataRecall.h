@@ -37,6 +37,8 @@ public:
 private:
     // Reads the next row and runs the forward pass over it.
     void Step();
+    // The neuron count of a layer; a slot without a layer fails "layers[i] != NULL".
+    static std::size_t Width(const TBasicNetwork& network, int layerNum);
     // The width the cursor delivers for a selection (none: `all`).
     static std::size_t Delivered(const std::vector<int>& selection, int all);
     void RequireFit(std::size_t delivered, std::size_t needed) const;

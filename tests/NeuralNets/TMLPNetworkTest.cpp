@@ -84,11 +84,13 @@ TEST(TMLPNetwork, ConstructorChecksTheSizes) {
     TMLPNetwork empty(2, true);
     EXPECT_EQ(empty.numLayers, 3);
     EXPECT_EQ(empty.outLayer, 2);
+    Data data(1, 1, 1, false);
+    EXPECT_CHECK_FAILS(empty.Recall(&data), "layers[i] != NULL");
 }
 
 // A (2, 3, 2) perceptron with bias and fixed non-zero weights, and four rows of data.
-struct Fixture : ::testing::Test {
-    Fixture() : net(3, Sizes{2, 3, 2}, true), data(4, 2, 2, false) {
+struct MLPWithData : ::testing::Test {
+    MLPWithData() : net(3, Sizes{2, 3, 2}, true), data(4, 2, 2, false) {
         std::vector<double> weights(static_cast<std::size_t>(net.GetNumWeights(FMaskExists)));
         for (std::size_t i = 0; i < weights.size(); ++i)
             weights[i] = std::sin(0.7 * static_cast<double>(i) + 0.3);
@@ -108,7 +110,7 @@ struct Fixture : ::testing::Test {
     Data data;
 };
 
-TEST_F(Fixture, DataSetRecallMatchesTheForwardPass) {
+TEST_F(MLPWithData, DataSetRecallMatchesTheForwardPass) {
     data.SetCurrent(2);
     std::unique_ptr<Data> result = net.Recall(&data);
     std::unique_ptr<Data> outputs;
@@ -129,7 +131,7 @@ TEST_F(Fixture, DataSetRecallMatchesTheForwardPass) {
     }
 }
 
-TEST_F(Fixture, RecallErrorAccumulatesIntoTheGivenObject) {
+TEST_F(MLPWithData, RecallErrorAccumulatesIntoTheGivenObject) {
     double sum = 0.0;
     for (int k = 0; k < 4; ++k) {
         const Row out = Forward(Row{0.3 * k - 0.5, 1.0 - 0.4 * k});
@@ -145,7 +147,7 @@ TEST_F(Fixture, RecallErrorAccumulatesIntoTheGivenObject) {
     EXPECT_EQ(rms.Count(), 8);
 }
 
-TEST_F(Fixture, PartlyFilledDataSetIsReadOnceRowByRow) {
+TEST_F(MLPWithData, PartlyFilledDataSetIsReadOnceRowByRow) {
     Data partial(6, 2, 2, false);
     partial.AppendRow(Row{0.1, 0.2}, Row{0.0, 1.0}, nullptr);
     partial.AppendRow(Row{0.3, 0.4}, Row{1.0, 0.0}, nullptr);
@@ -156,7 +158,7 @@ TEST_F(Fixture, PartlyFilledDataSetIsReadOnceRowByRow) {
     EXPECT_EQ(rms.Count(), 2);
 }
 
-TEST_F(Fixture, RefusesMissingArgumentsAndNarrowDataSets) {
+TEST_F(MLPWithData, RefusesMissingArgumentsAndNarrowDataSets) {
     TErrorRMSObj rms(2);
     EXPECT_CHECK_FAILS(net.Recall(nullptr), "in != nil");
     EXPECT_CHECK_FAILS(net.RecallError(nullptr, &rms), "in != nil");
