@@ -11,7 +11,8 @@ std::string Range(const TBasicMFSet& set) {
 
 void WriteVariables(const char* block, const std::vector<std::string>& names, std::ostream& out) {
     out << block << '\n';
-    for (const std::string& name : names) out << "    " << name << " : REAL;\n";
+    for (const std::string& name : names)
+        out << "    " << name << " : REAL;\n";
     out << "END_VAR\n\n";
 }
 
@@ -31,8 +32,8 @@ void TFclExporter::Write(const TRuleBase& rules, const TExportOptions& options,
     const TEngineNames names = Names(rules);
     const bool singletons = options.Mode == TOutputMode::Singletons;
     const bool minimum = options.Conjunction == TConjunction::Minimum;
-    out << "(* Rules exported by GleanTool (" << OutputModeName(options.Mode) << ", "
-        << ConjunctionName(options.Conjunction) << ") *)\n\nFUNCTION_BLOCK "
+    out << "// Rules exported by GleanTool (" << OutputModeName(options.Mode) << ", "
+        << ConjunctionName(options.Conjunction) << ")\n\nFUNCTION_BLOCK "
         << EngineName(options.EngineName) << "\n\n";
     WriteVariables("VAR_INPUT", names.Inputs, out);
     WriteVariables("VAR_OUTPUT", names.Outputs, out);
@@ -42,7 +43,9 @@ void TFclExporter::Write(const TRuleBase& rules, const TExportOptions& options,
         for (int t = 0; t < set.NumberOfMF; ++t) {
             const std::string& term = names.InputTerms[v][t];
             out << "    TERM " << term << " := "
-                << Shape(TermPoints(rules.InputTerm(v, t), names.Inputs[v] + "." + term)) << ";\n";
+                << Shape(TermPoints(rules.InputTerm(v, t), names.Inputs[v] + "." + term,
+                                    kFclFootStep))
+                << ";\n";
         }
         out << "END_FUZZIFY\n\n";
     }
@@ -54,17 +57,18 @@ void TFclExporter::Write(const TRuleBase& rules, const TExportOptions& options,
             const TBasicMF& mf = rules.OutputTerm(v, t);
             out << "    TERM " << term << " := "
                 << (singletons ? ExactNumber(TermPeak(mf))
-                               : Shape(TermPoints(mf, names.Outputs[v] + "." + term)))
+                               : Shape(TermPoints(mf, names.Outputs[v] + "." + term, kFclFootStep)))
                 << ";\n";
         }
+        if (!singletons) out << "    ACCU : MAX;\n";
         out << "    METHOD : " << (singletons ? "COGS" : "COG") << ";\n    DEFAULT := nan;\n"
             << "END_DEFUZZIFY\n\n";
     }
     out << "RULEBLOCK rules\n    AND : " << (minimum ? "MIN" : "PROD") << ";\n    OR : MAX;\n";
-    if (!singletons) out << "    ACT : MIN;\n    ACCU : MAX;\n";
+    if (!singletons) out << "    ACT : MIN;\n";
     for (const TEngineRule& rule : rules.Rules()) {
-        out << "    (* rule " << rule.SourceRule + 1 << ", condition weights: "
-            << WeightComment(Condition(*rule.Antecedent, rule.SourceRule), names) << " *)\n";
+        out << "    // rule " << rule.SourceRule + 1 << ", condition weights: "
+            << WeightComment(Condition(*rule.Antecedent, rule.SourceRule), names) << '\n';
         out << "    RULE " << &rule - rules.Rules().data() + 1 << " : " << RuleText(rule, names)
             << ";\n";
     }

@@ -1,13 +1,19 @@
 // Fuzzy control language (IEC 61131-7). Input terms as point lists "(x, degree) ...", which keep
 // the degree of their first and last points beyond them. Singleton mode: singleton output terms
-// with "COGS"; triangle mode: point lists with "COG", "ACT : MIN" and "ACCU : MAX". Keywords of
+// with "COGS"; triangle mode: point lists with "COG", "ACT : MIN" and "ACCU : MAX"
+// (in the DEFUZZIFY block, where fuzzylite reads it). Keywords of
 // rules are written in lower case, which the language allows and fuzzylite requires. An output
-// no rule activates has no value, written "DEFAULT := nan".
+// no rule activates has no value, written "DEFAULT := nan". Comments are "//" lines, which
+// fuzzylite reads and the bracket-star form it refuses.
 #pragma once
 
 #include "RuleEngine/TRuleExporter.h"
 
 namespace glean {
+
+// fuzzylite reads point lists as functions that take inputs within 1e-6 of a point for the point
+// itself, so a vertical edge is drawn over this width instead.
+inline constexpr double kFclFootStep = 1e-5;
 
 class TFclExporter : public TRuleExporter {
 public:

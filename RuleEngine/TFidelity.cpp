@@ -87,9 +87,11 @@ TRuleStatistics TFidelity::Statistics(const TRuleBase& rules) {
         const int antecedents = AtomCount(*rule.Antecedent);
         const int consequents = rule.ConsequenceList ? rule.ConsequenceList->numConsequences() : 0;
         const bool first = r == 0;
-        statistics.MinAntecedents = first ? antecedents : std::min(statistics.MinAntecedents, antecedents);
+        statistics.MinAntecedents =
+            first ? antecedents : std::min(statistics.MinAntecedents, antecedents);
         statistics.MaxAntecedents = std::max(statistics.MaxAntecedents, antecedents);
-        statistics.MinConsequents = first ? consequents : std::min(statistics.MinConsequents, consequents);
+        statistics.MinConsequents =
+            first ? consequents : std::min(statistics.MinConsequents, consequents);
         statistics.MaxConsequents = std::max(statistics.MaxConsequents, consequents);
         statistics.MeanAntecedents += antecedents;
         statistics.MeanConsequents += consequents;
@@ -106,9 +108,12 @@ TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& sampl
     const TEngineNames names = TRuleExporter::Names(rules_);
     if (table) {
         std::string header;
-        for (const std::string& name : names.Inputs) header += name + " ";
-        for (const std::string& name : names.Outputs) header += name + " ";
-        for (const std::string& name : names.Outputs) header += name + "@network ";
+        for (const std::string& name : names.Inputs)
+            header += name + " ";
+        for (const std::string& name : names.Outputs)
+            header += name + " ";
+        for (const std::string& name : names.Outputs)
+            header += name + "@network ";
         header.pop_back();
         *table << header << '\n';
     }
@@ -132,9 +137,12 @@ TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& sampl
         }
         if (!table) continue;
         std::string line;
-        for (double value : sample) line += ExactNumber(value) + " ";
-        for (double value : ruleOutputs) line += ExactNumber(value) + " ";
-        for (double value : networkOutputs) line += ExactNumber(value) + " ";
+        for (double value : sample)
+            line += ExactNumber(value) + " ";
+        for (double value : ruleOutputs)
+            line += ExactNumber(value) + " ";
+        for (double value : networkOutputs)
+            line += ExactNumber(value) + " ";
         line.pop_back();
         *table << line << '\n';
     }

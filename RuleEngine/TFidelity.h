@@ -13,9 +13,9 @@ namespace glean {
 
 // The agreement on one output, over the samples on which some rule is active for it.
 struct TOutputFidelity {
-    double Rms = 0;       // root mean square of the differences
-    double Largest = 0;   // the largest difference
-    int Silent = 0;       // samples on which no rule is active for this output
+    double Rms = 0;      // root mean square of the differences
+    double Largest = 0;  // the largest difference
+    int Silent = 0;      // samples on which no rule is active for this output
 };
 
 // Counts per rule of the source rule list, over all rules.

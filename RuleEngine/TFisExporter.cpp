@@ -6,7 +6,9 @@ namespace glean {
 
 namespace {
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+std::string Quoted(const std::string& text) {
+    return "'" + text + "'";
+}
 
 std::string Range(const TBasicMFSet& set) {
     return "Range=[" + ExactNumber(set.LowerBound) + " " + ExactNumber(set.UpperBound) + "]\n";
@@ -28,7 +30,8 @@ std::string RuleLine(const TEngineRule& rule, const TRuleBase& rules) {
         inputs[atom.Variable] = (atom.Term + 1) * (atom.Negated ? -1 : 1);
     }
     std::string line;
-    for (int term : inputs) line += (line.empty() ? "" : " ") + std::to_string(term);
+    for (int term : inputs)
+        line += (line.empty() ? "" : " ") + std::to_string(term);
     line += ",";
     for (int o = 0; o < rules.Outputs(); ++o) {
         line += " " + std::to_string(o == rule.Output ? rule.Term + 1 : 0);
@@ -39,11 +42,11 @@ std::string RuleLine(const TEngineRule& rule, const TRuleBase& rules) {
 
 }  // namespace
 
-std::string TFisExporter::Shape(const std::vector<TTermPoint>& points, double lower,
-                                double upper) {
+std::string TFisExporter::Shape(const std::vector<TTermPoint>& points, double lower, double upper) {
     const double width = std::max(upper - lower, 1.0);
     std::vector<double> x;
-    for (const TTermPoint& point : points) x.push_back(point.X);
+    for (const TTermPoint& point : points)
+        x.push_back(point.X);
     if (points.size() == 2 && points[0].Degree > points[1].Degree) {
         const double inner = std::min(points[0].X, lower) - width;
         x.insert(x.begin(), {inner - width, inner});
@@ -52,7 +55,8 @@ std::string TFisExporter::Shape(const std::vector<TTermPoint>& points, double lo
         x.insert(x.end(), {inner, inner + width});
     }
     std::string text = x.size() == 3 ? "'trimf',[" : "'trapmf',[";
-    for (std::size_t i = 0; i < x.size(); ++i) text += (i ? " " : "") + ExactNumber(x[i]);
+    for (std::size_t i = 0; i < x.size(); ++i)
+        text += (i ? " " : "") + ExactNumber(x[i]);
     return text + "]";
 }
 
@@ -62,12 +66,14 @@ void TFisExporter::Write(const TRuleBase& rules, const TExportOptions& options,
     const bool singletons = options.Mode == TOutputMode::Singletons;
     const bool minimum = options.Conjunction == TConjunction::Minimum;
     std::string ruleLines;  // built first, so that a rule FIS cannot hold writes nothing
-    for (const TEngineRule& rule : rules.Rules()) ruleLines += RuleLine(rule, rules);
+    for (const TEngineRule& rule : rules.Rules())
+        ruleLines += RuleLine(rule, rules);
 
     out << "[System]\nName=" << Quoted(EngineName(options.EngineName))
         << "\nType=" << Quoted(singletons ? "sugeno" : "mamdani") << "\nVersion=2.0\n"
         << "NumInputs=" << rules.Inputs() << "\nNumOutputs=" << rules.Outputs()
-        << "\nNumRules=" << rules.Rules().size() << "\nAndMethod=" << Quoted(minimum ? "min" : "prod")
+        << "\nNumRules=" << rules.Rules().size()
+        << "\nAndMethod=" << Quoted(minimum ? "min" : "prod")
         << "\nOrMethod='max'\nImpMethod=" << Quoted(singletons ? "prod" : "min")
         << "\nAggMethod=" << Quoted(singletons ? "sum" : "max")
         << "\nDefuzzMethod=" << Quoted(singletons ? "wtaver" : "centroid") << "\n";

@@ -13,13 +13,22 @@ void WriteRange(const TBasicMFSet& set, std::ostream& out) {
 
 std::string TFllExporter::Shape(const std::vector<TTermPoint>& points) {
     if (points.size() == 2) {
-        // A ramp rises from its start to its end, so a falling shoulder starts on the right.
         const bool rising = points[1].Degree > points[0].Degree;
+        // fuzzylite takes a ramp whose ends lie closer than its tolerance for a zero function,
+        // so such a shoulder becomes a triangle whose outer vertex lies at infinity.
+        if (points[1].X - points[0].X < kFuzzyliteTolerance) {
+            return rising ? "Triangle " + ExactNumber(points[0].X) + " " +
+                                ExactNumber(points[1].X) + " inf"
+                          : "Triangle -inf " + ExactNumber(points[0].X) + " " +
+                                ExactNumber(points[1].X);
+        }
+        // A ramp rises from its start to its end, so a falling shoulder starts on the right.
         return "Ramp " + ExactNumber(points[rising ? 0 : 1].X) + " " +
                ExactNumber(points[rising ? 1 : 0].X);
     }
     std::string text = points.size() == 3 ? "Triangle" : "Trapezoid";
-    for (const TTermPoint& point : points) text += " " + ExactNumber(point.X);
+    for (const TTermPoint& point : points)
+        text += " " + ExactNumber(point.X);
     return text;
 }
 

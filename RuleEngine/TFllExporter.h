@@ -1,4 +1,5 @@
-// fuzzylite's engine language (FLL). Input terms: "Ramp" for shoulders, "Triangle", "Trapezoid"
+// fuzzylite's engine language (FLL). Input terms: "Ramp" for shoulders (a steep one as "Triangle"
+// with an infinite outer vertex), "Triangle", "Trapezoid"
 // for rectangles and singletons as narrow triangles. Singleton mode: "Constant" output terms with
 // "WeightedAverage TakagiSugeno"; triangle mode: the output shapes clipped ("Minimum"), joined
 // ("Maximum") and defuzzified with "Centroid" at the evaluator's resolution.
@@ -7,6 +8,9 @@
 #include "RuleEngine/TRuleExporter.h"
 
 namespace glean {
+
+// Below this distance fuzzylite treats two numbers as equal.
+inline constexpr double kFuzzyliteTolerance = 1e-6;
 
 class TFllExporter : public TRuleExporter {
 public:

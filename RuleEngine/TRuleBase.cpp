@@ -12,10 +12,23 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-double Below(double x) { return std::nextafter(x, -kInfinity); }
-double Above(double x) { return std::nextafter(x, kInfinity); }
+// The next double outwards; a subnormal result (which some readers refuse) becomes the nearest
+// normal number or zero further out, so at most subnormal inputs fall between the two.
+double Below(double x) {
+    const double next = std::nextafter(x, -kInfinity);
+    if (std::fpclassify(next) != FP_SUBNORMAL) return next;
+    return next > 0 ? 0.0 : -std::numeric_limits<double>::min();
+}
 
-std::string RuleText(int rule) { return "rule " + std::to_string(rule + 1); }
+double Above(double x) {
+    const double next = std::nextafter(x, kInfinity);
+    if (std::fpclassify(next) != FP_SUBNORMAL) return next;
+    return next < 0 ? 0.0 : std::numeric_limits<double>::min();
+}
+
+std::string RuleText(int rule) {
+    return "rule " + std::to_string(rule + 1);
+}
 
 void RequireOrdered(std::initializer_list<double> values, const std::string& where) {
     double previous = -kInfinity;
@@ -26,37 +39,51 @@ void RequireOrdered(std::initializer_list<double> values, const std::string& whe
     }
 }
 
-// A foot that coincides with the vertex next to it moves one step outwards.
-double FootBelow(double foot, double vertex) { return foot < vertex ? foot : Below(vertex); }
-double FootAbove(double foot, double vertex) { return foot > vertex ? foot : Above(vertex); }
+// A point `step` (0: one representable step) below or above x.
+double Below(double x, double step) {
+    return step > 0 ? x - step : Below(x);
+}
+double Above(double x, double step) {
+    return step > 0 ? x + step : Above(x);
+}
+
+// A foot closer to its vertex than `step` (coinciding, when step is 0) moves out to that step.
+double FootBelow(double foot, double vertex, double step) {
+    return foot < vertex && vertex - foot >= step ? foot : Below(vertex, step);
+}
+double FootAbove(double foot, double vertex, double step) {
+    return foot > vertex && foot - vertex >= step ? foot : Above(vertex, step);
+}
 
 }  // namespace
 
-std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where) {
+std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where, double step) {
     if (const auto* left = dynamic_cast<const TLShoulderTriangularMF*>(&mf)) {
         RequireOrdered({left->Centre, left->RightBound}, where);
-        return {{left->Centre, 1}, {FootAbove(left->RightBound, left->Centre), 0}};
+        return {{left->Centre, 1}, {FootAbove(left->RightBound, left->Centre, step), 0}};
     }
     if (const auto* right = dynamic_cast<const TRShoulderTriangularMF*>(&mf)) {
         RequireOrdered({right->LeftBound, right->Centre}, where);
-        return {{FootBelow(right->LeftBound, right->Centre), 0}, {right->Centre, 1}};
+        return {{FootBelow(right->LeftBound, right->Centre, step), 0}, {right->Centre, 1}};
     }
     if (const auto* triangle = dynamic_cast<const TTriangularMF*>(&mf)) {
         RequireOrdered({triangle->LeftBound, triangle->Centre, triangle->RightBound}, where);
-        return {{FootBelow(triangle->LeftBound, triangle->Centre), 0},
+        return {{FootBelow(triangle->LeftBound, triangle->Centre, step), 0},
                 {triangle->Centre, 1},
-                {FootAbove(triangle->RightBound, triangle->Centre), 0}};
+                {FootAbove(triangle->RightBound, triangle->Centre, step), 0}};
     }
     if (const auto* singleton = dynamic_cast<const TSingletonMF*>(&mf)) {
         RequireOrdered({singleton->Centre}, where);
-        return {{Below(singleton->Centre), 0}, {singleton->Centre, 1}, {Above(singleton->Centre), 0}};
+        return {{Below(singleton->Centre, step), 0},
+                {singleton->Centre, 1},
+                {Above(singleton->Centre, step), 0}};
     }
     if (const auto* rectangle = dynamic_cast<const TRectangularMF*>(&mf)) {
         RequireOrdered({rectangle->LeftBound, rectangle->RightBound}, where);
-        return {{Below(rectangle->LeftBound), 0},
+        return {{Below(rectangle->LeftBound, step), 0},
                 {rectangle->LeftBound, 1},
                 {rectangle->RightBound, 1},
-                {Above(rectangle->RightBound), 0}};
+                {Above(rectangle->RightBound, step), 0}};
     }
     throw ExportError(where + ": its shape is unknown");
 }
@@ -100,7 +127,8 @@ TRuleBase::TRuleBase(const TFuzzyRuleSet& rules) : source_(rules) {
         }
     }
     if (!std::isfinite(largest_)) throw ExportError("a consequence weight is not finite");
-    for (TEngineRule& rule : rules_) rule.Weight /= largest_;
+    for (TEngineRule& rule : rules_)
+        rule.Weight /= largest_;
 }
 
 const TBasicMFSet& TRuleBase::InputSet(int variable) const {
@@ -124,8 +152,9 @@ void TRuleBase::CheckLists() const {
     for (const TMFSetList* list : {source_.InputMFList.get(), source_.OutputMFList.get()}) {
         for (int v = 0; v < list->VariablesRepresented; ++v) {
             const TBasicMFSet* set = list->GetMFSet(v);
-            if (!set) throw ExportError(list->ListName + ": variable " + std::to_string(v + 1) +
-                                        " is missing");
+            if (!set)
+                throw ExportError(list->ListName + ": variable " + std::to_string(v + 1) +
+                                  " is missing");
             for (int m = 0; m < set->NumberOfMF; ++m) {
                 if (!set->GetMF(m)) {
                     throw ExportError(set->Name + ": term " + std::to_string(m + 1) +

@@ -22,11 +22,11 @@ public:
 
 // One rule of the engine: the source rule's antecedent and one of its consequences.
 struct TEngineRule {
-    int SourceRule = 0;                          // position in the rule list, from 0
+    int SourceRule = 0;                           // position in the rule list, from 0
     const TRuleExpression* Antecedent = nullptr;  // borrowed from the rule set
-    int Output = 0;                              // output variable
-    int Term = 0;                                // term of that output
-    double Weight = 1.0;                         // the consequence weight over the largest one
+    int Output = 0;                               // output variable
+    int Term = 0;                                 // term of that output
+    double Weight = 1.0;                          // the consequence weight over the largest one
 };
 
 // A point of a membership function drawn as a polyline; outside the first and the last point
@@ -38,10 +38,12 @@ struct TTermPoint {
 
 // The term's membership as points with strictly increasing X and degrees 0 or 1. A vertical
 // edge of a degenerate shape (equal neighbouring centres, a centre on a bound) gets its outer
-// foot moved by one representable step, which no double lies between, so the engines that
-// interpolate between points compute the same membership at every double.
+// foot moved out. With step 0 it moves by one representable step, which no double (but a
+// subnormal one) lies between, so engines that compare exactly compute the same membership at
+// every input; an engine that takes numbers closer than a tolerance for equal needs a step
+// above that tolerance, and then differs only on inputs within `step` of the edge.
 // Throws ExportError naming `where` for parameters out of order or not finite.
-std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where);
+std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where, double step = 0);
 
 // The value a term stands for as a singleton output: its centre, or a rectangle's middle.
 double TermPeak(const TBasicMF& mf);

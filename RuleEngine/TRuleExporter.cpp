@@ -12,8 +12,10 @@ namespace glean {
 
 std::string TRuleExporter::EngineName(const std::string& name) {
     std::string result;
-    for (unsigned char c : name) result += std::isalnum(c) || c == '_' ? char(c) : '_';
-    if (result.empty() || std::isdigit(static_cast<unsigned char>(result[0]))) result = "_" + result;
+    for (unsigned char c : name)
+        result += std::isalnum(c) || c == '_' ? char(c) : '_';
+    if (result.empty() || std::isdigit(static_cast<unsigned char>(result[0])))
+        result = "_" + result;
     return result;
 }
 
@@ -33,13 +35,15 @@ std::vector<std::string> UniqueNames(std::vector<std::string> names, std::set<st
 
 std::vector<std::string> SetNames(const TBasicMFSet& set) {
     std::vector<std::string> names;
-    for (int m = 0; m < set.NumberOfMF; ++m) names.push_back(set.GetMF(m)->Name);
+    for (int m = 0; m < set.NumberOfMF; ++m)
+        names.push_back(set.GetMF(m)->Name);
     return names;
 }
 
 void Merge(TCondition& list, TCondition part) {
     if (!part.IsAtom && part.IsOr == list.IsOr) {
-        for (TCondition& inner : part.Parts) list.Parts.push_back(std::move(inner));
+        for (TCondition& inner : part.Parts)
+            list.Parts.push_back(std::move(inner));
     } else {
         list.Parts.push_back(std::move(part));
     }
@@ -71,7 +75,8 @@ TCondition TRuleExporter::Condition(const TRuleExpression& expression, int rule)
         return {true, atom.Variable, atom.Term, atom.Weight, atom.Negated, false, {}};
     }
     const TRuleExprList& list = expression.List();
-    if (SameText(list.Operator, "not")) return Negate(Condition(list.GetSubExpression(0), rule), rule);
+    if (SameText(list.Operator, "not"))
+        return Negate(Condition(list.GetSubExpression(0), rule), rule);
     TCondition result;
     result.IsAtom = false;
     result.IsOr = SameText(list.Operator, "or");
@@ -86,13 +91,16 @@ TEngineNames TRuleExporter::Names(const TRuleBase& rules) {
     TEngineNames names;
     std::set<std::string> variables;
     std::vector<std::string> inputs, outputs;
-    for (int v = 0; v < rules.Inputs(); ++v) inputs.push_back(rules.InputSet(v).Name);
-    for (int v = 0; v < rules.Outputs(); ++v) outputs.push_back(rules.OutputSet(v).Name);
+    for (int v = 0; v < rules.Inputs(); ++v)
+        inputs.push_back(rules.InputSet(v).Name);
+    for (int v = 0; v < rules.Outputs(); ++v)
+        outputs.push_back(rules.OutputSet(v).Name);
     names.Inputs = UniqueNames(inputs, variables, "variables");
     names.Outputs = UniqueNames(outputs, variables, "variables");
     for (int v = 0; v < rules.Inputs(); ++v) {
         std::set<std::string> terms;
-        names.InputTerms.push_back(UniqueNames(SetNames(rules.InputSet(v)), terms, names.Inputs[v]));
+        names.InputTerms.push_back(
+            UniqueNames(SetNames(rules.InputSet(v)), terms, names.Inputs[v]));
     }
     for (int v = 0; v < rules.Outputs(); ++v) {
         std::set<std::string> terms;
