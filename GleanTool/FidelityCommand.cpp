@@ -4,6 +4,9 @@
 #include <sstream>
 
 #include "FileHandler/Filer.h"
+#include "FileHandler/NetworkFile.h"
+#include "KQmessage/TException.h"
+#include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "RuleEngine/TFidelity.h"
 
 namespace glean {
@@ -36,8 +39,8 @@ int RunFidelity(std::span<const std::string> words, std::ostream& out) {
         throw UsageError("give either --grid or --data");
     }
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[1]);
-    const std::unique_ptr<TOmbra> network = ReadWeightFile(arguments.Positional[0]);
-    return MeasureFidelity(*network, *rules, arguments, out);
+    const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(arguments.Positional[0]);
+    return MeasureFidelity(RequireOmbra(*network), *rules, arguments, out);
 }
 
 }  // namespace
@@ -58,8 +61,15 @@ int MeasureFidelity(TOmbra& network, const TFuzzyRuleSet& rules, const TToolArgu
     return kToolSuccess;
 }
 
-std::unique_ptr<TOmbra> ReadWeightFile(const std::string& fileName) {
-    throw ToolFailure("cannot read " + fileName + ": weight files are not readable in this build");
+std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName) {
+    FileTools tools;
+    try {
+        return LoadNetworkFile(tools, fileName);
+    } catch (const FileTools::Error& e) {
+        throw ToolFailure(fileName + ": " + e.Message());
+    } catch (const TException& e) {
+        throw ToolFailure(fileName + ": " + e.Message + " (" + e.Kind + "; " + e.Operation + ")");
+    }
 }
 
 const TToolCommand FidelityCommand = {

@@ -55,6 +55,11 @@ double FootAbove(double foot, double vertex, double step) {
     return foot > vertex && foot - vertex >= step ? foot : Above(vertex, step);
 }
 
+// 1 at x alone.
+std::vector<TTermPoint> Spike(double x, double step) {
+    return {{Below(x, step), 0}, {x, 1}, {Above(x, step), 0}};
+}
+
 }  // namespace
 
 std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where, double step) {
@@ -74,12 +79,11 @@ std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where,
     }
     if (const auto* singleton = dynamic_cast<const TSingletonMF*>(&mf)) {
         RequireOrdered({singleton->Centre}, where);
-        return {{Below(singleton->Centre, step), 0},
-                {singleton->Centre, 1},
-                {Above(singleton->Centre, step), 0}};
+        return Spike(singleton->Centre, step);
     }
     if (const auto* rectangle = dynamic_cast<const TRectangularMF*>(&mf)) {
         RequireOrdered({rectangle->LeftBound, rectangle->RightBound}, where);
+        if (rectangle->LeftBound == rectangle->RightBound) return Spike(rectangle->LeftBound, step);
         return {{Below(rectangle->LeftBound, step), 0},
                 {rectangle->LeftBound, 1},
                 {rectangle->RightBound, 1},

@@ -17,7 +17,7 @@ enum class TConjunction { Minimum, Product };
 enum class TOutputMode { Singletons, Triangles };
 
 // The conjunction that reproduced the bundled examples better.
-inline constexpr TConjunction kDefaultConjunction = TConjunction::Product;
+inline constexpr TConjunction kDefaultConjunction = TConjunction::Minimum;
 // Integration points of the centroid over the output range (the engines' default).
 inline constexpr int kCentroidResolution = 100;
 
