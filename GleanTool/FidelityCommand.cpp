@@ -38,6 +38,7 @@ int RunFidelity(std::span<const std::string> words, std::ostream& out) {
     if (arguments.Has("grid") == arguments.Has("data")) {
         throw UsageError("give either --grid or --data");
     }
+    if (arguments.Has("grid")) GridPoints(arguments.Options.at("grid"));  // before any reading
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[1]);
     const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(arguments.Positional[0]);
     return MeasureFidelity(RequireOmbra(*network), *rules, arguments, out);
