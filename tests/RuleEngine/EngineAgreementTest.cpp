@@ -120,6 +120,10 @@ TEST_P(EngineAgreement, BundledExample) {
 }
 
 TEST_P(EngineAgreement, CompoundConditions) {
+    auto flat = test::NetworkRules(5, false);
+    test::AddFlatRules(*flat);
+    Agree(*flat, "flat");
+
     auto rules = test::NetworkRules(4, true);
     test::AddCompoundRules(*rules);
     if (std::string(GetParam().Format) != "fis") return Agree(*rules, "compound");

@@ -64,6 +64,13 @@ void AddCompoundRules(TFuzzyRuleSet& rules) {
     AddRule(rules, List("not", {List("not", {Atom(0, 1)})}), 0, 2, 0.3);
 }
 
+void AddFlatRules(TFuzzyRuleSet& rules) {
+    // x0 is A or not x1 is B
+    AddRule(rules, List("or", {Atom(0, 0), List("not", {Atom(1, 1)})}), 1, 1, 0.6);
+    // x0 is not C and x1 is D
+    AddRule(rules, List("and", {Atom(0, 2, true), Atom(1, 3)}), 0, 0, 0.8);
+}
+
 std::vector<std::vector<double>> GridOf(const TFuzzyRuleSet& rules, int points) {
     return TFidelity::Grid(TRuleBase(rules), points);
 }

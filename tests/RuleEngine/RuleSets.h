@@ -14,6 +14,8 @@ namespace glean::test {
 std::unique_ptr<TFuzzyRuleSet> NetworkRules(unsigned seed, bool degenerate);
 // Appends rules using "or", "not" and brackets to a set from NetworkRules.
 void AddCompoundRules(TFuzzyRuleSet& rules);
+// Appends rules FIS can hold too: one operator per rule, "or" among them, negated atoms.
+void AddFlatRules(TFuzzyRuleSet& rules);
 // Every input combination of `points` values evenly spread over the input ranges.
 std::vector<std::vector<double>> GridOf(const TFuzzyRuleSet& rules, int points);
 
