@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 namespace glean {
 namespace {
 
@@ -33,7 +35,10 @@ std::string Data(const char* name) {
 class GleanToolRun : public testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() / "glean-tool-test";
+        // One folder per test and process: test programs may run side by side.
+        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = fs::temp_directory_path() /
+                  ("glean-tool-" + std::string(test->name()) + "-" + std::to_string(getpid()));
         fs::create_directories(folder_);
     }
     void TearDown() override { fs::remove_all(folder_); }

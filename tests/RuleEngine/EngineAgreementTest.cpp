@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "FileHandler/TRuleFile.h"
 #include "RuleEngine/TFisExporter.h"
 #include "RuleEngine/TRuleExporter.h"
@@ -63,7 +65,8 @@ protected:
         ASSERT_TRUE(fs::exists(GLEAN_FUZZYLITE)) << "fuzzylite is not installed";
         const Case& c = GetParam();
         const fs::path folder =
-            fs::temp_directory_path() / ("glean-engine-" + label + "-" + Name({c, 0}));
+            fs::temp_directory_path() /
+            ("glean-engine-" + label + "-" + Name({c, 0}) + "-" + std::to_string(getpid()));
         fs::create_directories(folder);
         const TRuleBase base(rules);
         const fs::path engine = folder / (std::string("engine.") + c.Format);
