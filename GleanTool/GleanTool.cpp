@@ -6,15 +6,18 @@
 
 #include "FileHandler/ParseTools.h"
 #include "FileHandler/TRuleFile.h"
+#include "GleanTool/CsvCommand.h"
 #include "GleanTool/ExportCommand.h"
 #include "GleanTool/FidelityCommand.h"
+#include "GleanTool/TrainCommand.h"
 #include "KQmessage/TException.h"
 
 namespace glean {
 
 namespace {
 
-constexpr const TToolCommand* kCommands[] = {&ExportCommand, &FidelityCommand};
+constexpr const TToolCommand* kCommands[] = {&ExportCommand, &FidelityCommand, &CsvCommand,
+                                             &TrainCommand};
 
 const TToolCommand* FindCommand(const std::string& name) {
     for (const TToolCommand* command : kCommands) {

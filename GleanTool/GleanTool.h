@@ -3,6 +3,8 @@
 //   GleanTool export RULES ENGINE [--conjunction C] [--outputs M]
 //   GleanTool fidelity WEIGHTS RULES (--grid N | --data DATASET) [--conjunction C] [--outputs M]
 //             [--table FILE]
+//   GleanTool csv CSV DATASET [options]
+//   GleanTool train DATASET WEIGHTS --rules R [options]
 //
 // Each subcommand is one unit holding one TToolCommand; the table in GleanTool.cpp lists them,
 // so a new subcommand is one unit and one entry. Exit codes: 0 success, 1 failure, 2 usage.
