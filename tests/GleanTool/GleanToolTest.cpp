@@ -53,7 +53,7 @@ TEST_F(GleanToolRun, UsageMistakesExitWithTwoAndTheUsage) {
         std::string Message;
     } cases[] = {
         {{}, "no command given"},
-        {{"train"}, "unknown command \"train\""},
+        {{"prune"}, "unknown command \"prune\""},
         {{"export", Data("fan.rul")}, "expected 2 file names, got 1"},
         {{"export", Data("fan.rul"), "x.txt"}, "the engine file must end in .fll, .fis or .fcl"},
         {{"export", Data("fan.rul"), "x.fll", "--speed", "1"}, "unknown option \"--speed\""},
