@@ -1,5 +1,6 @@
-# The installed package: the program, its man pages, every folder library with its headers (see
-# glean_export), the umbrella glean::glean, and the CMake package that find_package(Glean) reads.
+# The installed package: the programs Glean and GleanTool, their man pages, every folder library
+# with its headers (see glean_export), the umbrella glean::glean, and the CMake package that
+# find_package(Glean) reads.
 # Included once every folder has been added.
 
 # The umbrella: every library of the project, for code that wants all of Glean at once.
@@ -15,7 +16,8 @@ endif()
 
 include(CMakePackageConfigHelpers)
 
-install(TARGETS Glean EXPORT GleanTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+install(TARGETS Glean GleanTool EXPORT GleanTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  COMPONENT Runtime)
 install(TARGETS GleanLibraries EXPORT GleanTargets)
 file(GLOB glean_man_pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/man/*.1)
 install(FILES ${glean_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
@@ -38,7 +40,7 @@ set(CPACK_PACKAGE_VENDOR "The Glean developers")
 set(CPACK_PACKAGE_CONTACT "The Glean developers <glean@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Glean reads a trained fuzzy neural network of the Ombra kind from its weight file and writes the fuzzy if-then rules it has learnt, with the membership functions of its variables, to a rule file. The package also holds the class libraries the program is built on, their headers and a CMake package for find_package(Glean).")
+  "Glean reads a trained fuzzy neural network of the Ombra kind from its weight file and writes the fuzzy if-then rules it has learnt, with the membership functions of its variables, to a rule file. Its companion GleanTool exports those rules to fuzzy engine files (fuzzylite, FIS, FCL) and measures how faithfully they reproduce the network. The package also holds the class libraries the program is built on, their headers and a CMake package for find_package(Glean).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package of Glean with cpack from a build tree and checks its control data and
-# its contents: the program, its man pages, the examples, the CMake package files, every public
+# its contents: the programs, their man pages, the examples, the CMake package files, every public
 # header of the source tree in its folder and the archive of every library that has units. Then
 # builds and runs the consumer project against the package's unpacked tree.
 # Usage: tests/install/check-package.sh [build-dir]    (default: build/default, brought up to date)
@@ -35,6 +35,7 @@ grep -q "^ Depends:.*libstdc++6" "$work/info.txt" || fail "Depends does not name
 dpkg-deb --contents "$deb" | awk '{print $NF}' >"$work/contents.txt"
 expected=(
   ./usr/bin/Glean
+  ./usr/bin/GleanTool
   ./usr/lib/cmake/Glean/GleanConfig.cmake
   ./usr/lib/cmake/Glean/GleanConfigVersion.cmake
   ./usr/lib/cmake/Glean/GleanTargets.cmake

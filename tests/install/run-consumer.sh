@@ -2,7 +2,8 @@
 # Installs Glean from a build tree into a temporary prefix, then configures, builds and runs the
 # consumer project tests/consumer against that prefix, as another project would use Glean: it
 # extracts the rules of the installed copy of the bundled example, which must come out as the
-# example's rule file in the sources. The installed program must do the same.
+# example's rule file in the sources. The installed program must do the same, and the installed
+# GleanTool must export and measure those rules as its test cases expect.
 # Usage: tests/install/run-consumer.sh [build-dir]    (default: build/default, brought up to date)
 #        tests/install/run-consumer.sh --prefix DIR   (Glean already installed in DIR)
 set -euo pipefail
@@ -41,5 +42,26 @@ cp "$example/fan.par" "$example/fan.wts" "$example/fan.lbl" "$work/run"
 (cd "$work/run" && "$prefix/bin/Glean" fan.par)
 diff -u "$expected" "$work/run/fan.rul"
 test -f "$prefix/share/man/man1/Glean.1"
+
+# The installed companion program: its usage with the documented exit codes, then the example's
+# rules as a fuzzylite engine and their fidelity report, as the sources' test cases expect them.
+cases=$root/tests/GleanTool/cases
+"$prefix/bin/GleanTool" --help >"$work/tool-help.txt"
+if [ "$(head -n 1 "$work/tool-help.txt")" != "Usage: GleanTool COMMAND ARGUMENTS..." ]; then
+  echo "The installed GleanTool --help did not print its usage" >&2
+  exit 1
+fi
+status=0
+"$prefix/bin/GleanTool" 2>"$work/tool-usage.txt" || status=$?
+if [ "$status" -ne 2 ]; then
+  echo "The installed GleanTool without a command exited with $status, not 2" >&2
+  exit 1
+fi
+diff -u "$cases/usage_no_command/expected.stderr" "$work/tool-usage.txt"
+(cd "$work/run" && "$prefix/bin/GleanTool" export fan.rul fan.fll)
+diff -u "$cases/export_example_fll/expected/fan.fll" "$work/run/fan.fll"
+(cd "$work/run" && "$prefix/bin/GleanTool" fidelity fan.wts fan.rul --grid 21) >"$work/fidelity.txt"
+diff -u "$cases/fidelity_example_singletons_minimum/expected.stdout" "$work/fidelity.txt"
+test -f "$prefix/share/man/man1/GleanTool.1"
 
 echo "Consumer of Glean installed in $prefix: passed"
