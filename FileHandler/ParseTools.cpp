@@ -52,6 +52,13 @@ bool IsDigit(char ch) {
     return ch >= '0' && ch <= '9';
 }
 
+// Where the run of characters of class `charClass` starting at `first` ends.
+const char* SkipClass(const char* first, const char* last, CharClass charClass) {
+    while (first != last && ClassOf(*first) == charClass)
+        ++first;
+    return first;
+}
+
 // The characters a stream buffer holds already, looked at in place. Only its public protocol
 // moves data in (sgetc refills through underflow); here the scanner reads the buffered run and
 // then consumes what it took, instead of making two calls per character. Naming the protected
@@ -105,6 +112,24 @@ public:
         }
     }
 
+    // The common case of ReadToken at buffer speed: white space, then a word that fits `room`
+    // and ends before the buffered characters do. Takes them, and the white space character that
+    // ends the word, as ReadToken would; `word` is valid until the next read. False, with nothing
+    // taken, in every other case.
+    bool TakeBufferedWord(std::string_view& word, std::size_t room) {
+        if (buffer_ == nullptr) return false;
+        const char* const first = GetArea::First(*buffer_);
+        const char* const last = GetArea::Last(*buffer_);
+        const char* const start = SkipClass(first, last, WhiteChar);
+        if (start == last || ClassOf(*start) != WordChar) return false;
+        const char* stop = SkipClass(start, last, WordChar);
+        if (stop == last || static_cast<std::size_t>(stop - start) > room) return false;
+        word = std::string_view(start, static_cast<std::size_t>(stop - start));
+        if (ClassOf(*stop) == WhiteChar) ++stop;
+        GetArea::Consume(*buffer_, stop - first);
+        return true;
+    }
+
 private:
     void End() {
         buffer_ = nullptr;
@@ -114,13 +139,6 @@ private:
     std::istream& in_;
     std::streambuf* buffer_;
 };
-
-// Where the run of characters of class `charClass` starting at `first` ends.
-const char* SkipClass(const char* first, const char* last, CharClass charClass) {
-    while (first != last && ClassOf(*first) == charClass)
-        ++first;
-    return first;
-}
 
 // Equal ignoring letter case, by the rule of strcasecmp (both upper-cased, byte by byte).
 bool SameWord(std::string_view first, std::string_view second) {
@@ -247,6 +265,12 @@ void FileTools::SkipComment(std::istream& in) {
 
 std::string_view FileTools::ReadToken(std::istream& in) {
     Source source(in);
+    std::string_view word;
+    if (source.TakeBufferedWord(word, token_.size())) {
+        std::memcpy(token_.data(), word.data(), word.size());
+        tokenLength_ = word.size();
+        return {token_.data(), tokenLength_};
+    }
     for (;;) {
         const int ch = PeekPastWhite(source);
         tokenLength_ = 0;
