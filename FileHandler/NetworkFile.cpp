@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -53,6 +54,12 @@ int ParameterIndex(const TBasicNeuron& neuron, const std::string& name) {
         if (SameText(neuron.GetParameterName(i), name)) return i;
     }
     return -1;
+}
+
+// Whether `token` is the one-letter trainable mark `mark` (upper case) in any letter case, as
+// SameText compares; asked once per matrix cell, so without building a text to compare with.
+bool IsMark(const std::string& token, char mark) {
+    return token.size() == 1 && std::toupper(static_cast<unsigned char>(token[0])) == mark;
 }
 
 // Reads one network file; one object per file.
@@ -464,9 +471,9 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
                         set.AddArc(from, to);
                         set.Weight(from, to) = weight;
                     }
-                } else if (SameText(item_.name, "T")) {
+                } else if (IsMark(item_.name, 'T')) {
                     set.SetTrainable(from, to);
-                } else if (SameText(item_.name, "F")) {
+                } else if (IsMark(item_.name, 'F')) {
                     set.SetUntrainable(from, to);
                 } else {
                     GLEAN_CHECK_TEXT(!set.IsValid(from, to), "!conn -> IsValid(from,to)");

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <streambuf>
 #include <utility>
@@ -19,8 +20,60 @@ namespace {
 
 constexpr int Eof = std::char_traits<char>::eof();
 
-// Reads a stream character by character through its buffer, without the per-call cost of the
-// formatted extraction. A failed stream reads as end of input; reaching the end sets eofbit.
+// What a byte is to the tokenizer, looked up rather than computed: the scanner asks for every
+// byte of the file.
+enum CharClass : unsigned char { WordChar, WhiteChar, SpecialChar };
+
+constexpr std::array<CharClass, 256> MakeCharClasses() {
+    std::array<CharClass, 256> classes{};
+    for (int ch = 0; ch < 256; ++ch)
+        classes[static_cast<std::size_t>(ch)] =
+            ch < 33 || ch > 126 || ch == ',' ? WhiteChar : WordChar;
+    for (const char ch : std::string_view("[]/*=<>"))
+        classes[static_cast<unsigned char>(ch)] = SpecialChar;
+    return classes;
+}
+
+constexpr std::array<CharClass, 256> CharClasses = MakeCharClasses();
+
+CharClass ClassOf(int ch) {
+    return CharClasses[static_cast<unsigned char>(ch)];
+}
+
+bool IsWhite(int ch) {
+    return ClassOf(ch) == WhiteChar;
+}
+
+bool IsSpecial(int ch) {
+    return ClassOf(ch) == SpecialChar;
+}
+
+bool IsDigit(char ch) {
+    return ch >= '0' && ch <= '9';
+}
+
+// Where the run of characters of class `charClass` starting at `first` ends.
+const char* SkipClass(const char* first, const char* last, CharClass charClass) {
+    while (first != last && ClassOf(*first) == charClass)
+        ++first;
+    return first;
+}
+
+// The characters a stream buffer holds already, looked at in place. Only its public protocol
+// moves data in (sgetc refills through underflow); here the scanner reads the buffered run and
+// then consumes what it took, instead of making two calls per character. Naming the protected
+// members through a derived class is what the language allows for that.
+class GetArea : public std::streambuf {
+public:
+    static const char* First(std::streambuf& buffer) { return (buffer.*&GetArea::gptr)(); }
+    static const char* Last(std::streambuf& buffer) { return (buffer.*&GetArea::egptr)(); }
+    static void Consume(std::streambuf& buffer, std::ptrdiff_t count) {
+        (buffer.*&GetArea::gbump)(static_cast<int>(count));
+    }
+};
+
+// Reads a stream through its buffer, without the per-call cost of the formatted extraction. A
+// failed stream reads as end of input; reaching the end sets eofbit.
 class Source {
 public:
     explicit Source(std::istream& in) : in_(in), buffer_(in.good() ? in.rdbuf() : nullptr) {}
@@ -39,6 +92,43 @@ public:
         if (ch == Eof) End();
         return ch;
     }
+    // Takes characters while scan(first, last) passes over all of [first, last); scan returns
+    // where it stopped, and the characters before that are taken. Stops there or at the end.
+    template <class Scan>
+    void TakeWhile(Scan scan) {
+        while (Peek() != Eof) {
+            const char* first = GetArea::First(*buffer_);
+            const char* last = GetArea::Last(*buffer_);
+            if (first == last) {
+                // A buffer that keeps no characters: one at a time.
+                const char ch = static_cast<char>(buffer_->sgetc());
+                if (scan(&ch, &ch + 1) == &ch) return;
+                Take();
+                continue;
+            }
+            const char* stop = scan(first, last);
+            GetArea::Consume(*buffer_, stop - first);
+            if (stop != last) return;
+        }
+    }
+
+    // The common case of ReadToken at buffer speed: white space, then a word that fits `room`
+    // and ends before the buffered characters do. Takes them, and the white space character that
+    // ends the word, as ReadToken would; `word` is valid until the next read. False, with nothing
+    // taken, in every other case.
+    bool TakeBufferedWord(std::string_view& word, std::size_t room) {
+        if (buffer_ == nullptr) return false;
+        const char* const first = GetArea::First(*buffer_);
+        const char* const last = GetArea::Last(*buffer_);
+        const char* const start = SkipClass(first, last, WhiteChar);
+        if (start == last || ClassOf(*start) != WordChar) return false;
+        const char* stop = SkipClass(start, last, WordChar);
+        if (stop == last || static_cast<std::size_t>(stop - start) > room) return false;
+        word = std::string_view(start, static_cast<std::size_t>(stop - start));
+        if (ClassOf(*stop) == WhiteChar) ++stop;
+        GetArea::Consume(*buffer_, stop - first);
+        return true;
+    }
 
 private:
     void End() {
@@ -49,25 +139,6 @@ private:
     std::istream& in_;
     std::streambuf* buffer_;
 };
-
-bool IsWhite(int ch) {
-    return ch < 33 || ch > 126 || ch == ',';
-}
-
-bool IsSpecial(int ch) {
-    switch (ch) {
-        case '[':
-        case ']':
-        case '/':
-        case '*':
-        case '=':
-        case '<':
-        case '>':
-            return true;
-        default:
-            return false;
-    }
-}
 
 // Equal ignoring letter case, by the rule of strcasecmp (both upper-cased, byte by byte).
 bool SameWord(std::string_view first, std::string_view second) {
@@ -83,12 +154,34 @@ bool SameWord(std::string_view first, std::string_view second) {
 
 // Skips white space (not comments) and returns the next character, not taken.
 int PeekPastWhite(Source& source) {
-    int ch = source.Peek();
-    while (ch != Eof && IsWhite(ch)) {
-        source.Take();
-        ch = source.Peek();
-    }
-    return ch;
+    source.TakeWhile(
+        [](const char* first, const char* last) { return SkipClass(first, last, WhiteChar); });
+    return source.Peek();
+}
+
+// Takes the word whose first character is next in `source` into token[length...], and the
+// white space character that ends it (a special character stays). False when the word does not
+// fit: the stream then stands after its first character too many.
+template <std::size_t Size>
+bool TakeWord(Source& source, std::array<char, Size>& token, std::size_t& length) {
+    bool fits = true;
+    source.TakeWhile([&](const char* first, const char* last) {
+        if (!fits) return first;
+        const char* stop = SkipClass(first, last, WordChar);
+        const auto count = static_cast<std::size_t>(stop - first);
+        const std::size_t room = Size - length;
+        if (count > room) {
+            fits = false;
+            return first + room + 1;
+        }
+        std::memcpy(token.data() + length, first, count);
+        length += count;
+        return stop;
+    });
+    if (!fits) return false;
+    const int next = source.Peek();
+    if (next != Eof && IsWhite(next)) source.Take();
+    return true;
 }
 
 // A name or value must be a word: not the end of input, not a special character.
@@ -114,6 +207,19 @@ std::string_view FoundName(const BlockItem& item) {
 void WriteLineEnd(std::ostream& out) {
     out.put('\n');
     out.flush();
+}
+
+// The double at the start of `text` when it is written in plain decimal ("-", digits, ".",
+// exponent) and in range. There from_chars reads exactly what strtod reads, only faster; every
+// other form (leading blank or "+", hex, inf, nan, overflow, underflow) is left to strtod.
+bool ParsePlainDecimal(std::string_view text, double& value) {
+    const char* const first = text.data();
+    const char* const last = first + text.size();
+    const char* digits = first != last && *first == '-' ? first + 1 : first;
+    if (digits == last || !(IsDigit(*digits) || *digits == '.')) return false;
+    const auto [end, error] = std::from_chars(first, last, value);
+    // strtod reads "0x1p3" as hex where from_chars stops at the "x".
+    return error == std::errc() && (end == last || (*end != 'x' && *end != 'X'));
 }
 
 // The value a format version statement carries may be at most this.
@@ -159,14 +265,18 @@ void FileTools::SkipComment(std::istream& in) {
 
 std::string_view FileTools::ReadToken(std::istream& in) {
     Source source(in);
+    std::string_view word;
+    if (source.TakeBufferedWord(word, token_.size())) {
+        std::memcpy(token_.data(), word.data(), word.size());
+        tokenLength_ = word.size();
+        return {token_.data(), tokenLength_};
+    }
     for (;;) {
-        int ch = source.Take();
-        while (ch != Eof && IsWhite(ch))
-            ch = source.Take();
+        const int ch = PeekPastWhite(source);
         tokenLength_ = 0;
         if (ch == Eof) return {};
-        token_[tokenLength_++] = static_cast<char>(ch);
         if (IsSpecial(ch)) {
+            token_[tokenLength_++] = static_cast<char>(source.Take());
             const int next = source.Peek();
             if (ch == '/' && next == '*') {
                 source.Take();
@@ -176,13 +286,9 @@ std::string_view FileTools::ReadToken(std::istream& in) {
             if (ch == '[' && next == '~') token_[tokenLength_++] = static_cast<char>(source.Take());
             return {token_.data(), tokenLength_};
         }
-        // A word: a special character that ends it stays in the stream, white space is taken.
-        for (ch = source.Peek(); ch != Eof && !IsSpecial(ch); ch = source.Peek()) {
-            source.Take();
-            if (IsWhite(ch)) break;
+        if (!TakeWord(source, token_, tokenLength_)) {
             static_assert(TokenBufferSize == 1024, "the message names the buffer size");
-            if (tokenLength_ == token_.size()) throw Error("Word longer than 1024 characters", in);
-            token_[tokenLength_++] = static_cast<char>(ch);
+            throw Error("Word longer than 1024 characters", in);
         }
         return {token_.data(), tokenLength_};
     }
@@ -332,9 +438,11 @@ int FileTools::ParseInteger(std::istream& in, const std::string& text) const {
 }
 
 double FileTools::ParseNumber(std::istream& in, const std::string& text) const {
+    double value = 0.0;
+    if (ParsePlainDecimal(text, value)) return value;
     const char* start = text.c_str();
     char* end = nullptr;
-    const double value = std::strtod(start, &end);
+    value = std::strtod(start, &end);
     if (end == start) throw Error("number-expected", in);
     return value;
 }

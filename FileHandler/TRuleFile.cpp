@@ -1,9 +1,11 @@
 #include "FileHandler/TRuleFile.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -71,19 +73,30 @@ bool ReadsAsNumber(const std::string& text, double& value) {
 
 // ---- writing ----
 
-std::string WeightText(double weight) {
-    std::ostringstream text;  // the stream's default form, whatever the caller's stream uses
-    text << weight;
-    return text.str();
+// The weight in the stream's default form ("%g", precision 6), whatever the caller's stream uses;
+// formatted in place, as rule files carry hundreds of thousands of them.
+void AppendWeight(std::string& text, double weight) {
+    constexpr int DefaultPrecision = 6;
+    std::array<char, 32> digits{};
+    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), weight,
+                                            std::chars_format::general, DefaultPrecision);
+    GLEAN_CHECK(error == std::errc());
+    text.append(digits.data(), end);
 }
 
-std::string AtomText(const TRuleAtom& atom, const TMFSetList& list) {
+void AppendAtom(std::string& text, const TRuleAtom& atom, const TMFSetList& list) {
     const TBasicMFSet* set = list.GetMFSet(atom.Variable);
     GLEAN_CHECK_TEXT(set != nullptr, "set!=NULL");
     const TBasicMF* mf = set->GetMF(atom.Term);
     GLEAN_CHECK_TEXT(mf != nullptr, "mf!=NULL");
-    return "<" + set->Name + " is " + (atom.Negated ? "not " : "") + mf->Name + " " +
-           WeightText(atom.Weight) + ">";
+    text += '<';
+    text += set->Name;
+    text += " is ";
+    if (atom.Negated) text += "not ";
+    text += mf->Name;
+    text += ' ';
+    AppendWeight(text, atom.Weight);
+    text += '>';
 }
 
 // Appends a bracket; a blank keeps two brackets apart, as touching they would read as one word.
@@ -95,7 +108,7 @@ void AppendBracket(std::string& text, char bracket) {
 void AppendExpression(std::string& text, const TRuleExpression& expression, int depth,
                       const TMFSetList& inputs) {
     if (expression.ExprKind() == 1) {
-        text += AtomText(expression.Atom(), inputs);
+        AppendAtom(text, expression.Atom(), inputs);
         return;
     }
     if (expression.ExprKind() != 2 || expression.List().numSubExpressions() == 0) {
@@ -114,33 +127,42 @@ void AppendExpression(std::string& text, const TRuleExpression& expression, int 
     }
     if (depth > 0) AppendBracket(text, '(');
     for (int i = 0; i < list.numSubExpressions(); ++i) {
-        if (i > 0) text += " " + list.Operator + " ";
+        if (i > 0) {
+            text += ' ';
+            text += list.Operator;
+            text += ' ';
+        }
         AppendExpression(text, list.GetSubExpression(i), depth + 1, inputs);
     }
     if (depth > 0) AppendBracket(text, ')');
 }
 
-std::string ConsequenceText(const TRuleConsequenceList* consequences, const TMFSetList& outputs) {
-    if (consequences == nullptr || consequences->numConsequences() == 0) return "NULL";
-    std::string text;
+void AppendConsequences(std::string& text, const TRuleConsequenceList* consequences,
+                        const TMFSetList& outputs) {
+    if (consequences == nullptr || consequences->numConsequences() == 0) {
+        text += "NULL";
+        return;
+    }
     for (int i = 0; i < consequences->numConsequences(); ++i) {
         if (i > 0) text += " and ";
-        text += AtomText(consequences->GetConsequence(i), outputs);
+        AppendAtom(text, consequences->GetConsequence(i), outputs);
     }
-    return text;
 }
 
+// Writes one rule; `line` is working space, reused from rule to rule.
 void WriteRule(const FileTools& tools, std::ostream& out, const TRule& rule,
-               const TFuzzyRuleSet& rules) {
-    std::string antecedent;
+               const TFuzzyRuleSet& rules, std::string& line) {
+    line = "if ";
     if (rule.Antecedent) {
-        AppendExpression(antecedent, *rule.Antecedent, 0, *rules.InputMFList);
+        AppendExpression(line, *rule.Antecedent, 0, *rules.InputMFList);
     } else {
-        antecedent = "NULL";
+        line += "NULL";
     }
-    out << "if " << antecedent;
+    out << line;
     tools.WriteNewline(out);
-    out << "  then " << ConsequenceText(rule.ConsequenceList.get(), *rules.OutputMFList);
+    line = "  then ";
+    AppendConsequences(line, rule.ConsequenceList.get(), *rules.OutputMFList);
+    out << line;
     tools.WriteNewline(out);
     tools.WriteNewline(out);
 }
@@ -228,8 +250,9 @@ void TRuleFile::SaveRules(FileTools& tools, std::ostream& out, const TFuzzyRuleS
     TFuzzyMFFiler::SaveMFList(out, *rules.OutputMFList);
     tools.WriteStartTag(out, "RuleList");
     tools.WriteNewline(out);
+    std::string line;
     for (int i = 0; i < rules.RuleList->numRules(); ++i) {
-        WriteRule(tools, out, rules.RuleList->GetRule(i), rules);
+        WriteRule(tools, out, rules.RuleList->GetRule(i), rules, line);
     }
     tools.WriteEndTag(out, "RuleList");
     tools.WriteNewline(out);

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -299,6 +305,126 @@ TEST(FileToolsTypedReaders, ParseNumberKeepsFullPrecision) {
     EXPECT_EQ(tools.ParseNumber(in, "  7"), 7.0);
     for (const char* text : {"", "x", "-", ".", "e5"}) {
         EXPECT_THROW_TEXT(tools.ParseNumber(in, text), FileTools::Error, "number-expected");
+    }
+}
+
+// The bits of the double strtod reads from `text`.
+std::uint64_t StrtodBits(const std::string& text) {
+    return std::bit_cast<std::uint64_t>(std::strtod(text.c_str(), nullptr));
+}
+
+std::uint64_t ParseNumberBits(const std::string& text) {
+    std::istringstream in;
+    return std::bit_cast<std::uint64_t>(FileTools().ParseNumber(in, text));
+}
+
+TEST(FileToolsTypedReaders, ParseNumberGivesTheDoubleOfStrtodBitForBit) {
+    const std::vector<std::string> texts = {"0",
+                                            "-0",
+                                            "1.5",
+                                            "-.5",
+                                            ".5",
+                                            "5.",
+                                            "1.e5",
+                                            "1e+5",
+                                            "1E-5",
+                                            "1e",
+                                            "1e+",
+                                            "12abc",
+                                            "1.5e3.2",
+                                            "0.1,2",
+                                            "+1.5",
+                                            " 2",
+                                            "\t-3",
+                                            "0x1p3",
+                                            "-0X1.8p1",
+                                            "0x",
+                                            "0xg",
+                                            "inf",
+                                            "-Infinity",
+                                            "nan",
+                                            "-nan",
+                                            "NAN(123)",
+                                            "1e400",
+                                            "-1e400",
+                                            "1e-400",
+                                            "4.9e-324",
+                                            "2.4703282292062327e-324",
+                                            "2.4703282292062328e-324",
+                                            "2.2250738585072011e-308",
+                                            "1.7976931348623157e308",
+                                            "1.7976931348623158e308",
+                                            "9007199254740993",
+                                            "0.30000000000000004441",
+                                            "123456789012345678901234567890e-10",
+                                            "0." + std::string(800, '9'),
+                                            "1" + std::string(400, '0') + "e-400",
+                                            "0.500000000000000000000000000000000000000000001"};
+    for (const std::string& text : texts)
+        EXPECT_EQ(ParseNumberBits(text), StrtodBits(text)) << text;
+
+    // Every finite double as the writers print it, and as a longer decimal.
+    std::mt19937_64 random(12345);
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        const double value = std::bit_cast<double>(random());
+        if (value != value || value - value != 0.0) continue;  // NaN or infinite
+        for (const char* format : {"%.15g", "%.17g", "%.20e", "%.3f"}) {
+            std::snprintf(text, sizeof text, format, value);
+            ASSERT_EQ(ParseNumberBits(text), StrtodBits(text)) << text;
+        }
+    }
+}
+
+// A stream buffer that hands out its text `window` characters at a time, or with no buffer at
+// all (window 0: every character through underflow and uflow), as some streams do.
+class WindowBuffer : public std::streambuf {
+public:
+    WindowBuffer(std::string text, std::size_t window) : text_(std::move(text)), window_(window) {}
+
+protected:
+    int_type underflow() override {
+        if (gptr() != egptr()) return traits_type::to_int_type(*gptr());
+        if (next_ == text_.size()) return traits_type::eof();
+        if (window_ == 0) return traits_type::to_int_type(text_[next_]);
+        char* first = text_.data() + next_;
+        next_ = std::min(text_.size(), next_ + window_);
+        setg(first, first, text_.data() + next_);
+        return traits_type::to_int_type(*first);
+    }
+    int_type uflow() override {
+        if (window_ != 0) return std::streambuf::uflow();
+        if (next_ == text_.size()) return traits_type::eof();
+        return traits_type::to_int_type(text_[next_++]);
+    }
+
+private:
+    std::string text_;
+    std::size_t window_;
+    std::size_t next_ = 0;
+};
+
+TEST(FileToolsLexer, WordsAcrossBufferRefillsAndUnbufferedStreams) {
+    const std::string longest(FileTools::TokenBufferSize, 'w');
+    const std::string text = "[Alpha = 12.5e-3]  /* a /* nested */ comment */ word,other<>[~End] " +
+                             longest + "\n-0.25 T\t[X]";
+    const std::vector<std::string> expected = Tokens(text);
+    ASSERT_EQ(expected.size(), 18U);
+    for (std::size_t window : {0, 1, 2, 3, 7, 4096}) {
+        WindowBuffer buffer(text, window);
+        std::istream in(&buffer);
+        FileTools tools;
+        std::vector<std::string> tokens;
+        for (std::string token = tools.NextToken(in); !token.empty(); token = tools.NextToken(in))
+            tokens.push_back(token);
+        EXPECT_EQ(tokens, expected) << "window " << window;
+        EXPECT_TRUE(in.eof());
+
+        WindowBuffer tooLong(longest + "w rest", window);
+        std::istream longIn(&tooLong);
+        EXPECT_THROW_TEXT(tools.NextToken(longIn), FileTools::Error,
+                          "Word longer than 1024 characters");
+        EXPECT_EQ(tools.NextToken(longIn), "rest") << "window " << window;
     }
 }
 

@@ -1,0 +1,395 @@
+// The speed of Glean on large generated networks: every stage of a run, the whole program as a
+// process, and two floors (split at white space, convert with strtod / std::from_chars) measured
+// in the same run on the same bytes. After the benchmarks a summary sets the figures against the
+// targets: the whole run within 2x the from_chars floor, time per weight within 20 percent
+// between sizes, extraction plus rule writing below a tenth of reading, and peak memory below
+// the weight and flag arrays plus 32 MB.
+//
+// Times are CPU times, so that figures taken on a shared machine stay comparable: the stages run
+// in this process, the whole run is the Glean program's own user plus system time (its wall time
+// is shown beside it). On an idle machine the two agree.
+//
+// Own flags (the rest are Google Benchmark's):
+//   --glean_rules=5000,28000   rule counts of the generated networks (40 inputs, 4 outputs, 7 MFs)
+//   --glean_data=<folder>      where generated weight files are cached and rule files written
+//   --glean_check              first checks that each generated file reads back and writes
+//                              again to the same bytes; exit code 1 when not
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FileHandler/NetworkFile.h"
+#include "FileHandler/ParseTools.h"
+#include "FileHandler/TRuleFile.h"
+#include "Ombra/RuleExtraction/TOmbraRule.h"
+#include "bench/NetworkGenerator.h"
+
+extern char** environ;
+
+namespace glean::bench {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double MB = 1024.0 * 1024.0;
+
+struct Options {
+    std::vector<int> rules{5000, 28000};
+    fs::path data = GLEAN_BENCH_DATA;
+    bool check = false;
+};
+
+// --- Floors: the least any reader must do with the file ---
+
+bool IsSeparator(unsigned char ch) {
+    return ch < 33 || ch > 126 || ch == ',';
+}
+
+// Streams the file in chunks, splits it at white space and commas, and hands every word to
+// `convert`, which returns the number it read (or 0). Returns the sum, so nothing is optimised
+// away.
+template <class Convert>
+double SplitAndConvert(const fs::path& file, Convert convert) {
+    constexpr std::size_t Chunk = 1 << 20;
+    std::vector<char> buffer(Chunk);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), std::fclose);
+    if (!in) throw std::runtime_error("cannot open " + file.string());
+    double sum = 0.0;
+    std::size_t kept = 0;  // the start of a word cut by the chunk's end
+    for (;;) {
+        const std::size_t got = std::fread(buffer.data() + kept, 1, Chunk - kept, in.get());
+        const std::size_t size = kept + got;
+        const char* const end = buffer.data() + size;
+        const char* word = buffer.data();
+        const char* p = word;
+        for (; p != end; ++p) {
+            if (!IsSeparator(static_cast<unsigned char>(*p))) continue;
+            if (p != word) sum += convert(word, p);
+            word = p + 1;
+        }
+        if (got == 0) {
+            if (word != end) sum += convert(word, end);
+            return sum;
+        }
+        kept = static_cast<std::size_t>(end - word);
+        std::memmove(buffer.data(), word, kept);
+    }
+}
+
+double ConvertStrtod(const char* first, const char* last) {
+    char text[FileTools::TokenBufferSize + 1];  // strtod needs the word terminated
+    const std::size_t length = std::min<std::size_t>(last - first, FileTools::TokenBufferSize);
+    std::memcpy(text, first, length);
+    text[length] = '\0';
+    return std::strtod(text, nullptr);
+}
+
+double ConvertFromChars(const char* first, const char* last) {
+    double value = 0.0;
+    std::from_chars(first, last, value);
+    return value;
+}
+
+// --- The state shared by the stages of one network size ---
+
+struct Size {
+    OmbraShape shape;
+    fs::path weightFile;
+    std::int64_t fileBytes = 0;
+    std::unique_ptr<TBasicNetwork> network;  // read once for the extraction benchmarks
+    std::unique_ptr<TFuzzyRuleSet> ruleSet;  // extracted once for the writing benchmark
+    long peakRssKb = 0;                      // of the Glean process
+
+    TBasicNetwork& Network() {
+        if (!network) {
+            FileTools tools;
+            network = LoadNetworkFile(tools, weightFile.string());
+        }
+        return *network;
+    }
+    TFuzzyRuleSet& RuleSet() {
+        if (!ruleSet) ExtractRules(RequireOmbra(Network()), ruleSet, nullptr, nullptr);
+        return *ruleSet;
+    }
+};
+
+void SetThroughput(benchmark::State& state, const Size& size) {
+    const auto iterations = static_cast<std::int64_t>(state.iterations());
+    state.SetBytesProcessed(size.fileBytes * iterations);
+    state.counters["weights_per_s"] =
+        benchmark::Counter(static_cast<double>(MatrixWeightCount(size.shape) * iterations),
+                           benchmark::Counter::kIsRate);
+}
+
+template <class Convert>
+void Floor(benchmark::State& state, Size& size, Convert convert) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SplitAndConvert(size.weightFile, convert));
+    SetThroughput(state, size);
+}
+
+void Read(benchmark::State& state, Size& size) {
+    for (auto _ : state) {
+        FileTools tools;
+        benchmark::DoNotOptimize(LoadNetworkFile(tools, size.weightFile.string()));
+    }
+    SetThroughput(state, size);
+}
+
+void Extract(benchmark::State& state, Size& size) {
+    TOmbra& network = RequireOmbra(size.Network());
+    for (auto _ : state) {
+        std::unique_ptr<TFuzzyRuleSet> ruleSet;
+        ExtractRules(network, ruleSet, nullptr, nullptr);
+        benchmark::DoNotOptimize(ruleSet.get());
+    }
+}
+
+void SaveRules(benchmark::State& state, Size& size, const fs::path& ruleFile) {
+    const TFuzzyRuleSet& ruleSet = size.RuleSet();
+    for (auto _ : state) {
+        FileTools tools;
+        std::ofstream out(ruleFile, std::ios::out | std::ios::trunc);
+        TRuleFile::SaveRules(tools, out, ruleSet);
+    }
+}
+
+// Runs the Glean program on `parameterFile`; false when it could not run or failed. Adds its
+// resource use to `usage`.
+bool RunProgram(const fs::path& parameterFile, rusage& usage) {
+    const std::string program = GLEAN_PROGRAM;
+    const std::string argument = parameterFile.string();
+    char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()),
+                          nullptr};
+    pid_t child = 0;
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+    int status = 0;
+    if (wait4(child, &status, 0, &usage) != child) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double Seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+}
+
+void Process(benchmark::State& state, Size& size, const fs::path& parameterFile) {
+    double wall = 0.0;
+    for (auto _ : state) {
+        rusage usage{};
+        const auto start = std::chrono::steady_clock::now();
+        if (!RunProgram(parameterFile, usage)) {
+            state.SkipWithError("the Glean program failed");
+            return;
+        }
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(Seconds(usage.ru_utime) + Seconds(usage.ru_stime));
+        size.peakRssKb = std::max(size.peakRssKb, usage.ru_maxrss);
+    }
+    SetThroughput(state, size);
+    state.counters["peak_RSS_MB"] = static_cast<double>(size.peakRssKb) / 1024.0;
+    state.counters["wall_ms"] = wall * 1e3 / static_cast<double>(state.iterations());
+}
+
+// --- Registration and the summary ---
+
+// Records the time per iteration of every benchmark, by name, for the summary: the CPU time,
+// or the manual time where a benchmark gives one (the process's CPU time).
+class Recorder : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
+                const bool manual = run.run_name.time_type == "manual_time";
+                seconds[run.run_name.function_name] =
+                    (manual ? run.real_accumulated_time : run.cpu_accumulated_time) /
+                    static_cast<double>(run.iterations);
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+};
+
+std::string Name(std::string_view stage, const Size& size) {
+    return std::string(stage) + "/" + std::to_string(size.shape.rules);
+}
+
+// The whole run as a process, on `size`'s file.
+void RegisterProcess(Size& size, const fs::path& folder) {
+    const std::string tag = std::to_string(size.shape.rules);
+    const fs::path parameterFile = folder / ("glean-" + tag + ".par");
+    std::ofstream(parameterFile) << "WeightFile = " << size.weightFile.string()
+                                 << "\nRuleFile = " << (folder / ("glean-" + tag + ".rul")).string()
+                                 << '\n';
+    benchmark::RegisterBenchmark(
+        Name("Glean_process", size).c_str(),
+        [&size, parameterFile](benchmark::State& s) { Process(s, size, parameterFile); })
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
+}
+
+// The floors and the stages inside this process, on `size`'s file.
+void RegisterStages(Size& size, const fs::path& folder) {
+    const fs::path ruleFile = folder / ("rules-" + std::to_string(size.shape.rules) + ".rul");
+    const auto add = [&size](std::string_view stage, auto body) {
+        benchmark::RegisterBenchmark(Name(stage, size).c_str(), body)
+            ->Unit(benchmark::kMillisecond);
+    };
+    add("Floor_strtod", [&size](benchmark::State& s) { Floor(s, size, ConvertStrtod); });
+    add("Floor_from_chars", [&size](benchmark::State& s) { Floor(s, size, ConvertFromChars); });
+    add("Read", [&size](benchmark::State& s) { Read(s, size); });
+    add("ExtractRules", [&size](benchmark::State& s) { Extract(s, size); });
+    add("SaveRules", [&size, ruleFile](benchmark::State& s) { SaveRules(s, size, ruleFile); });
+}
+
+long OwnPeakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+const char* Verdict(bool met) {
+    return met ? "met" : "MISSED";
+}
+
+void PrintSummary(const std::vector<Size>& sizes, const std::map<std::string, double>& seconds,
+                  long launcherPeakKb) {
+    const auto time = [&seconds](std::string_view stage, const Size& size) {
+        const auto found = seconds.find(Name(stage, size));
+        return found == seconds.end() ? 0.0 : found->second;
+    };
+    std::printf("\nSummary (CPU time per run)\n");
+    double fewest = 0.0;
+    double most = 0.0;
+    for (const Size& size : sizes) {
+        const double bytes = static_cast<double>(size.fileBytes);
+        const double weights = static_cast<double>(MatrixWeightCount(size.shape));
+        const double glean = time("Glean_process", size);
+        const double floor = time("Floor_from_chars", size);
+        const double read = time("Read", size);
+        const double rest = time("ExtractRules", size) + time("SaveRules", size);
+        const double budgetMb = static_cast<double>(WeightArrayBytes(size.shape)) / MB + 32.0;
+        const double rssMb = static_cast<double>(size.peakRssKb) / 1024.0;
+        const double perWeight = glean / weights * 1e9;
+        if (glean == 0.0 || floor == 0.0 || read == 0.0 || rest == 0.0) {
+            std::printf("%d rules: not every stage ran\n", size.shape.rules);
+            continue;
+        }
+        std::printf("%d rules: %.1f MB, %.0f weights\n", size.shape.rules, bytes / MB, weights);
+        std::printf(
+            "  floors: strtod %.0f MB/s, from_chars %.0f MB/s; reader %.0f MB/s; "
+            "Glean %.0f MB/s, %.1f ns per weight\n",
+            bytes / MB / time("Floor_strtod", size), bytes / MB / floor, bytes / MB / read,
+            bytes / MB / glean, perWeight);
+        std::printf("  Glean / from_chars floor = %.2f (target <= 2: %s)\n", glean / floor,
+                    Verdict(glean <= 2 * floor));
+        std::printf("  (ExtractRules + SaveRules) / Read = %.3f (target < 0.1: %s)\n", rest / read,
+                    Verdict(rest < 0.1 * read));
+        std::printf("  peak RSS %.1f MB, arrays + 32 MB = %.1f MB (%s)\n", rssMb, budgetMb,
+                    Verdict(rssMb <= budgetMb));
+        if (size.peakRssKb <= launcherPeakKb) {
+            std::printf(
+                "  (not measured: a child's peak includes this process's own peak when "
+                "it starts, %.1f MB after generating the files; run again)\n",
+                static_cast<double>(launcherPeakKb) / 1024.0);
+        }
+        fewest = fewest == 0.0 ? perWeight : std::min(fewest, perWeight);
+        most = std::max(most, perWeight);
+    }
+    if (sizes.size() > 1) {
+        std::printf("Time per weight, largest over smallest: %.2f (target <= 1.2: %s)\n",
+                    most / fewest, Verdict(most <= 1.2 * fewest));
+    }
+}
+
+// Reads `size`'s file and writes the network again: the bytes must be the file's own.
+bool CheckRoundTrip(const Size& size) {
+    FileTools tools;
+    const std::unique_ptr<TBasicNetwork> network = LoadNetworkFile(tools, size.weightFile.string());
+    std::ostringstream written;
+    WriteNetwork(tools, written, *network);
+    std::ifstream in(size.weightFile, std::ios::binary);
+    std::ostringstream original;
+    original << in.rdbuf();
+    return written.str() == original.str();
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.starts_with("--glean_rules=")) {
+            options.rules.clear();
+            std::istringstream list(std::string(arg.substr(14)));
+            for (std::string item; std::getline(list, item, ',');)
+                options.rules.push_back(std::stoi(item));
+        } else if (arg.starts_with("--glean_data=")) {
+            options.data = std::string(arg.substr(13));
+        } else if (arg == "--glean_check") {
+            options.check = true;
+        } else {
+            std::cerr << "unknown argument " << arg << '\n';
+            return false;
+        }
+    }
+    return !options.rules.empty();
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    Options options;
+    if (!ParseOptions(argc, argv, options)) return 1;
+
+    std::vector<Size> sizes(options.rules.size());
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        Size& size = sizes[i];
+        size.shape.rules = options.rules[i];
+        size.weightFile = EnsureWeightFile(options.data, size.shape);
+        size.fileBytes = static_cast<std::int64_t>(fs::file_size(size.weightFile));
+        if (options.check && !CheckRoundTrip(size)) {
+            std::cerr << size.weightFile << " does not read back to the same network\n";
+            return 1;
+        }
+    }
+    // The processes first: a spawned child's peak memory counts the peak this process had
+    // reached when it started the child, which must stay small.
+    for (Size& size : sizes)
+        RegisterProcess(size, options.data);
+    for (Size& size : sizes)
+        RegisterStages(size, options.data);
+    const long launcherPeakKb = OwnPeakRssKb();
+    Recorder recorder;
+    benchmark::RunSpecifiedBenchmarks(&recorder);
+    benchmark::Shutdown();
+    PrintSummary(sizes, recorder.seconds, launcherPeakKb);
+    return 0;
+}
+
+}  // namespace glean::bench
+
+int main(int argc, char** argv) {
+    try {
+        return glean::bench::Main(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << '\n';
+        return 1;
+    }
+}
