@@ -11,6 +11,10 @@ if(GLEAN_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+if(GLEAN_FUZZ)
+  # Coverage instrumentation everywhere; only the fuzz targets link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 # glean_library(<name> [DEPENDS <libs>...])
 # The folder is the library: every .cpp file of the calling folder is one of its units.
