@@ -124,6 +124,13 @@ constexpr double HighestFormatVersion = 1.0;
 FileTools::Error::Error(std::string message, std::istream& stream)
     : message_(std::move(message)), stream_(&stream) {}
 
+FileTools::Error::Error(std::string message) : message_(std::move(message)), stream_(nullptr) {}
+
+std::istream& FileTools::Error::Stream() const {
+    GLEAN_CHECK_TEXT(stream_ != nullptr, "stream != NULL");
+    return *stream_;
+}
+
 std::string FileTools::NextToken(std::istream& in) {
     return std::string(ReadToken(in));
 }

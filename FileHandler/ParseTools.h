@@ -54,11 +54,15 @@ class FileTools {
 public:
     // The syntax error of the block text readers. Holds the message and the stream being read,
     // which stays where the failing read stopped; Stream() is valid while that stream lives.
+    // The file writers raise it without a stream.
     class Error : public std::exception {
     public:
         Error(std::string message, std::istream& stream);
+        explicit Error(std::string message);
         const std::string& Message() const { return message_; }
-        std::istream& Stream() const { return *stream_; }
+        bool HasStream() const { return stream_ != nullptr; }
+        // The stream being read; an error without one fails "stream != NULL".
+        std::istream& Stream() const;
         const char* what() const noexcept override { return message_.c_str(); }
 
     private:
