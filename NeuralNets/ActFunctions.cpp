@@ -49,7 +49,7 @@ void ActSaturatedLinear(TBasicNeuron* neuron, double net) {
 }
 
 void ActSigmoid(TBasicNeuron* neuron, double net) {
-    // exp(500) still fits a double; below that the tiny positive replacement avoids overflow.
+    // Far left the value is a fixed tiny positive number rather than the formula's.
     *neuron->value = net < -500.0 ? 1e-300 : Logistic(net);
 }
 

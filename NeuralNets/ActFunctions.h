@@ -24,20 +24,20 @@ class TMembershipNeuron {
     virtual double MembershipDegree(double x) const = 0;
 };
 
-// The default functions, in registration order, with their registered names.
-void ActError(TBasicNeuron* neuron, double net);   // "error": never callable, check "false"
-void ActNull(TBasicNeuron* neuron, double net);    // "null": never callable, check "false"
-void ActBias(TBasicNeuron* neuron, double net);    // "bias": 1.0
-void ActLinear(TBasicNeuron* neuron, double net);  // "linear": x
-void ActSaturatedLinear(TBasicNeuron* neuron, double net);  // "saturated-linear": x cut to [0, 1]
-void ActSigmoid(TBasicNeuron* neuron, double net);          // "sigmoid": 1e-300 below x = -500
-void ActTanh(TBasicNeuron* neuron, double net);             // "tanh"
-void ActLinearGain(TBasicNeuron* neuron,
-                   double net);  // "linear-gain": g*x (requires a gain neuron)
-void ActSigmoidGain(TBasicNeuron* neuron, double net);  // "sigmoid-gain": logistic of g*x, no cut
-void ActTanhGain(TBasicNeuron* neuron, double net);     // "tanh-gain": tanh(g*x)
-void ActCog(TBasicNeuron* neuron, double net);          // "cog": never callable, check "false"
-void ActOmbraCondition(TBasicNeuron* neuron, double net);  // "Ombra-condition": membership degree
+// The default functions, in registration order (registered name: value stored; x is the net
+// input, g the gain of a gain neuron, on which the three gain functions insist).
+void ActError(TBasicNeuron* neuron, double net);            // "error": fails "false"
+void ActNull(TBasicNeuron* neuron, double net);             // "null": fails "false"
+void ActBias(TBasicNeuron* neuron, double net);             // "bias": 1.0
+void ActLinear(TBasicNeuron* neuron, double net);           // "linear": x
+void ActSaturatedLinear(TBasicNeuron* neuron, double net);  // "saturated-linear": x in [0, 1]
+void ActSigmoid(TBasicNeuron* neuron, double net);          // "sigmoid": 1e-300 if x < -500
+void ActTanh(TBasicNeuron* neuron, double net);             // "tanh": tanh(x)
+void ActLinearGain(TBasicNeuron* neuron, double net);       // "linear-gain": g*x
+void ActSigmoidGain(TBasicNeuron* neuron, double net);      // "sigmoid-gain": no lower cut
+void ActTanhGain(TBasicNeuron* neuron, double net);         // "tanh-gain": tanh(g*x)
+void ActCog(TBasicNeuron* neuron, double net);              // "cog": fails "false"
+void ActOmbraCondition(TBasicNeuron* neuron, double net);   // "Ombra-condition": membership
 
 // Names of activation functions; names compare ignoring case and are unique within a registry.
 class TFnRegistry {

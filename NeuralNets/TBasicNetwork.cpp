@@ -50,6 +50,8 @@ void TBasicNeuron::SetActivationFunction(TActFunction f) {
 
 void TBasicNeuron::Bind(TBasicLayer* owner, int slot) {
     layer = owner;
+    layerNum = owner->layerNum;
+    index = slot;
     value = &owner->values[static_cast<std::size_t>(slot)];
 }
 
@@ -154,11 +156,6 @@ template <class N>
 TNeuronLayer<N>::TNeuronLayer(TBasicNetwork* network, int layerNum, int numNeurons)
     : TBasicLayer(network, layerNum, numNeurons) {
     nodes.resize(static_cast<std::size_t>(numNeurons));
-    for (int i = 0; i < numNeurons; ++i) {
-        N& neuron = nodes[static_cast<std::size_t>(i)];
-        neuron.layerNum = layerNum;
-        neuron.index = i;
-    }
     BindNeurons();
 }
 
@@ -182,8 +179,6 @@ template <class N>
 void TNeuronLayer<N>::InsertNeuron(int index) {
     GLEAN_CHECK_TEXT(index >= 0 && index <= numNeurons, "index>=0 && index<=numNeurons");
     N fresh;
-    fresh.layerNum = layerNum;
-    fresh.index = index;
     fresh.actFunction = actFunction != nullptr ? actFunction : ActError;
     if constexpr (std::is_same_v<N, TGainNeuron>) {
         if (!nodes.empty()) fresh.gain = nodes.front().gain;
@@ -278,6 +273,7 @@ void TGainLayer::SetGain(double g) {
 // ---------------------------------------------------------------------------------------------
 
 void TIterateObjAggregate::Visit() {
+    GLEAN_CHECK_TEXT(static_cast<std::size_t>(fromNode) < fromValues.size(), "fromNode<n_from");
     sum += fromValues[static_cast<std::size_t>(fromNode)] * *weight;
 }
 
@@ -968,9 +964,7 @@ bool TConnInAllArcsIterator::Previous() {
 }
 
 bool TConnInAllArcsIterator::EnterLayer(int step) {
-    // Before the first arc, a backward step has no layer to come from.
-    int l = fromLayer == -1 && step < 0 ? -1 : fromLayer + step;
-    for (; l >= 0 && l < network->numLayers; l += step) {
+    for (int l = fromLayer + step; l >= 0 && l < network->numLayers; l += step) {
         TBasicConnections* set = network->priv_conns_index[toLayer][l];
         const TBasicLayer* source = network->layers[l];
         if (set->IsConnected() && source != nullptr && source->numNeurons > 0) {
@@ -981,7 +975,11 @@ bool TConnInAllArcsIterator::EnterLayer(int step) {
             return true;
         }
     }
+    // Off either end: a step the other way re-enters from that end.
+    fromLayer = step > 0 ? network->numLayers : -1;
     current = nullptr;
+    weight = nullptr;
+    fromNeuron = nullptr;
     return false;
 }
 

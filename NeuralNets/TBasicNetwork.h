@@ -65,11 +65,12 @@ class TBasicNeuron {
     TActFunction GetActivationFunction() const { return actFunction; }
     // Gives this neuron its own function; the layer's common function is cleared.
     void SetActivationFunction(TActFunction f);
-    // Points the neuron at `owner` and at its value slot `slot`.
+    // Points the neuron at `owner` and at its value slot `slot`, which is also its index: a
+    // neuron's layerNum and index always name its current place.
     void Bind(TBasicLayer* owner, int slot);
 
-    int layerNum = 0;              // layer the neuron was created in
-    int index = 0;                 // position in that layer at creation
+    int layerNum = 0;              // the layer the neuron is in
+    int index = 0;                 // its position in that layer
     double* value = nullptr;       // the neuron's slot in its layer's `values`
     TBasicLayer* layer = nullptr;  // owning layer
     TActFunction actFunction = ActError;

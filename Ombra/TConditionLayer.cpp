@@ -110,8 +110,6 @@ std::unique_ptr<TBasicLayer> TConditionLayer::Clone(TBasicNetwork* owner) const 
         const TConditionNeuron& from = Condition(i);
         TConditionNeuron& to = copy->Condition(i);
         to.CopyParameters(from);
-        to.layerNum = from.layerNum;
-        to.index = from.index;
         to.actFunction = from.actFunction;
         to.centre = from.centre;
         to.trainable = from.trainable;
@@ -138,8 +136,6 @@ const TConditionNeuron& TConditionLayer::Condition(int i) const {
 void TConditionLayer::BindNeuron(int i) {
     TConditionNeuron& neuron = Condition(i);
     neuron.Bind(this, i);
-    neuron.layerNum = layerNum;
-    neuron.index = i;
     neuron.actFunction = ActOmbraCondition;
 }
 

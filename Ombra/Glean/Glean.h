@@ -1,5 +1,5 @@
-// The Glean driver: the command line, the parameter file and the checks made on them before the
-// rule extraction run starts.
+// The Glean driver: the command line, the parameter file and its checks, then the run: load the
+// network and the labels, extract the rules, write the rule file.
 //
 // Parameter file: whitespace-separated words, read as keys one by one.
 //
@@ -16,8 +16,13 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <stdexcept>
 #include <string>
+
+#include "NeuralNets/TBasicNetwork.h"
+#include "Ombra/TOmbraLabel.h"
+#include "RuleObject/RuleObject.h"
 
 namespace glean {
 
@@ -49,8 +54,21 @@ void ReadParameters(std::istream& in, GleanParameters& parameters);
 // Messages go to err; returns the process exit code (0 success, 1 failure).
 int RunGlean(int argc, const char* const argv[], std::ostream& out, std::ostream& err);
 
-// The rule extraction run on checked parameters; returns the exit code. Not part of this build
-// yet: it says so on err and returns 1.
+// The run on checked parameters: loads the network and the labels, extracts the rules and writes
+// the rule file. Every failure is reported (block text syntax errors on out, everything else on
+// err) and gives exit code 1; success prints nothing and gives 0.
 int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ostream& err);
+
+// The rules of `network` with the thresholds that `parameters` gives and the labels (null: default
+// names). Throws TException for a network that is not a complete fuzzy network or labels that do
+// not fit it.
+std::unique_ptr<TFuzzyRuleSet> ExtractRuleSet(TBasicNetwork& network, const TOmbraLabel* labels,
+                                              const GleanParameters& parameters);
+
+// The whole job on streams, for tests and fuzzing: the network read from `weights`, the labels
+// from `labels` (null: none), the thresholds from `parameters`, the rule file written to `rules`.
+// Throws what the run reports: FileTools::Error, TException, TKQstructure::Error.
+void ExtractRuleFile(std::istream& weights, std::istream* labels, const GleanParameters& parameters,
+                     std::ostream& rules);
 
 }  // namespace glean

@@ -17,7 +17,6 @@ namespace {
 using test::MakeNetwork;
 using test::NumberWeights;
 using test::RecordingVisitor;
-using Arcs = std::vector<RecordingVisitor::Arc>;
 
 // ---------------------------------------------------------------------------------------------
 // Frame and empty sets
@@ -372,9 +371,10 @@ TEST(TBasicLayer, InsertAndDeleteNeuronsMoveContents) {
     EXPECT_EQ(gain.nodes[0].gain, 2.5);
     EXPECT_EQ(gain.nodes[0].actFunction, &ActError);
     EXPECT_EQ(gain.nodes[2].actFunction, &ActTanh);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(gain.nodes[static_cast<std::size_t>(i)].value,
-                  &gain.values[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(gain.nodes[i].value, &gain.values[i]);
+        EXPECT_EQ(gain.nodes[i].index, static_cast<int>(i));
+    }
 
     gain.DeleteNeuron(2);  // the tanh neuron; the gain-7 neuron takes its place
     ASSERT_EQ(gain.numNeurons, 3);
@@ -604,14 +604,16 @@ TEST_F(Iterators, AllLayersWalksEveryConnectedNonEmptySourceBothWays) {
     }
     EXPECT_EQ(forward, (std::vector<double>{101, 201, 211, 301, 311}));
     EXPECT_FALSE(it.More());
+    EXPECT_EQ(it.GetWeight(), nullptr);
+    ASSERT_TRUE(it.Previous());  // back from beyond the end to the last arc
+    EXPECT_EQ(*it.GetWeight(), 311);
 
     it.Start(*net.layers[3]->GetNeuron(0));
-    while (it.Next()) {
-    }
-    it.Start(3, 0);
     ASSERT_TRUE(it.Next());
+    EXPECT_EQ(*it.GetWeight(), 100);
     ASSERT_TRUE(it.Next());
     ASSERT_TRUE(it.Next());  // layer 1, node 1
+    EXPECT_EQ(*it.GetWeight(), 210);
     std::vector<double> backward;
     while (it.Previous())
         backward.push_back(*it.GetWeight());

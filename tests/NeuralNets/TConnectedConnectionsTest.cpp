@@ -48,12 +48,12 @@ TEST_F(FullSet, EveryArcIsVisitedWhateverTheMaskAndIsTrainable) {
         RecordingVisitor v;
         set->ForAllArcs(v, mask);
         ASSERT_EQ(v.arcs.size(), 6u);
-        EXPECT_EQ(v.arcs[1], (RecordingVisitor::Arc{1, 0, 1}));  // target-major
-        EXPECT_EQ(v.arcs[5], (RecordingVisitor::Arc{1, 2, 1}));
+        EXPECT_EQ(v.arcs[1], (RecordingVisitor::Arc{1, 0, 1, 11}));  // target-major
+        EXPECT_EQ(v.arcs[5], (RecordingVisitor::Arc{1, 2, 1, 13}));
     }
     RecordingVisitor in;
     set->ForAllInArcs(in, 2, FMaskAll);
-    EXPECT_EQ(in.arcs, (std::vector<RecordingVisitor::Arc>{{0, 2, 1}, {1, 2, 1}}));
+    EXPECT_EQ(in.arcs, (test::Arcs{{0, 2, 1, 3}, {1, 2, 1, 13}}));
 }
 
 TEST_F(FullSet, ArcEditingIsLimitedToWhatAFullMatrixAllows) {

@@ -11,10 +11,10 @@
 namespace glean {
 namespace {
 
+using test::Arcs;
 using test::MakeNetwork;
 using test::NumberWeights;
 using test::RecordingVisitor;
-using Arcs = std::vector<RecordingVisitor::Arc>;
 
 // Layer 0: 2 neurons, layer 1 (input): 3 neurons; the set 0 -> 1 and a set 0 -> 2 of 4 targets.
 class PrunedSet : public testing::Test {
@@ -48,10 +48,11 @@ TEST_F(PrunedSet, MasksSelectExistingOrExistingTrainableArcs) {
 
     RecordingVisitor existing;
     set->ForAllArcs(existing, FMaskExists);
-    EXPECT_EQ(existing.arcs, (Arcs{{0, 0, 1}, {1, 0, 0}, {0, 1, 1}, {1, 1, 1}, {1, 2, 1}}));
+    EXPECT_EQ(existing.arcs,
+              (Arcs{{0, 0, 1, 1}, {1, 0, 0, 11}, {0, 1, 1, 2}, {1, 1, 1, 12}, {1, 2, 1, 13}}));
     RecordingVisitor trainable;
     set->ForAllArcs(trainable, FMaskAll);
-    EXPECT_EQ(trainable.arcs, (Arcs{{0, 0, 1}, {0, 1, 1}, {1, 1, 1}, {1, 2, 1}}));
+    EXPECT_EQ(trainable.arcs, (Arcs{{0, 0, 1, 1}, {0, 1, 1, 2}, {1, 1, 1, 12}, {1, 2, 1, 13}}));
 
     std::vector<double> buffer(4);
     EXPECT_EQ(set->GetWeights(buffer, FMaskAll), 4);
@@ -113,7 +114,7 @@ TEST_F(PrunedSet, OutArcsOfANodeVisitEveryTarget) {
         net->InstallConnections(std::make_unique<TPrunedConnections>(net.get(), 0, 2));
     RecordingVisitor v;
     wide->ForAllOutArcs(v, 1, FMaskExists);
-    EXPECT_EQ(v.arcs, (Arcs{{1, 0, 1}, {1, 1, 1}, {1, 2, 1}, {1, 3, 1}}));
+    EXPECT_EQ(v.arcs, (Arcs{{1, 0, 1, 0}, {1, 1, 1, 0}, {1, 2, 1, 0}, {1, 3, 1, 0}}));
 }
 
 TEST_F(PrunedSet, PropagateSkipsAbsentArcs) {

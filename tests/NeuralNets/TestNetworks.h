@@ -33,16 +33,18 @@ inline void NumberWeights(TBasicConnections& set, int nFrom, int nTo, double bas
     }
 }
 
-// Records the (from, to, trainable) of every visited arc.
+// Records the (from, to, trainable, weight) of every visited arc.
 struct RecordingVisitor : TIterateObj {
     struct Arc {
         int from;
         int to;
         int trainable;
+        double weight;
         bool operator==(const Arc&) const = default;
     };
-    void Visit() override { arcs.push_back({fromNode, toNode, trainable}); }
+    void Visit() override { arcs.push_back({fromNode, toNode, trainable, *weight}); }
     std::vector<Arc> arcs;
 };
+using Arcs = std::vector<RecordingVisitor::Arc>;
 
 }  // namespace glean::test

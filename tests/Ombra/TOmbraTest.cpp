@@ -42,6 +42,13 @@ TEST(TOmbra, SmallestNetworkHasTheDocumentedShape) {
     EXPECT_EQ(net.GetWeightLayer(1), (std::vector<double>{0, 1}));
     EXPECT_EQ(net.GetWeightLayer(4), (std::vector<double>{0, 1}));
     EXPECT_EQ(net.StructureProblem(), "");
+
+    TBasicConnections* conditionSet = net.priv_conns_index[2][1];
+    net.Connect(1, 2);
+    EXPECT_EQ(net.priv_conns_index[2][1], conditionSet);
+    EXPECT_EQ(net.priv_conns_index[5][4]->GetConnectionsNType(), "ToOutputConnections");
+    net.Connect(0, 3);
+    EXPECT_EQ(net.priv_conns_index[3][0]->GetConnectionsNType(), "Pruneable");
 }
 
 TEST(TOmbra, ConstructorRejectsSmallMFCountsInputsFirst) {

@@ -6,23 +6,13 @@
 
 #include "Ombra/TOmbra.h"
 #include "support/TestSupport.h"
+#include "tests/NeuralNets/TestNetworks.h"
 
 namespace glean {
 namespace {
 
-// Records (from, to, trainable, weight) of every visited arc.
-struct Recorder : TIterateObj {
-    struct Arc {
-        int from;
-        int to;
-        int trainable;
-        double weight;
-        bool operator==(const Arc&) const = default;
-    };
-    void Visit() override { arcs.push_back({fromNode, toNode, trainable, *weight}); }
-    std::vector<Arc> arcs;
-};
-using Arcs = std::vector<Recorder::Arc>;
+using test::Arcs;
+using Recorder = test::RecordingVisitor;
 
 // Two inputs with 3 and 2 MFs: condition neurons 0-2 belong to input 0, 3-4 to input 1.
 class ConditionSet : public testing::Test {

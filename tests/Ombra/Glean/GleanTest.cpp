@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
+#include "FileHandler/ParseTools.h"
 #include "support/TestSupport.h"
 
 namespace glean {
@@ -109,6 +111,40 @@ TEST(ReadParameters, LongWordsAreKeptWhole) {
     const GleanParameters p = Read("WeightFile = " + longName + " RuleFile = r");
     EXPECT_EQ(p.WeightFile, longName);
     EXPECT_EQ(p.RuleFile, "r");
+}
+
+}  // namespace
+}  // namespace glean
+
+namespace glean {
+namespace {
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+TEST(ExtractRuleFile, RunsTheWholeJobOnStreams) {
+    const std::string data = std::string(GLEAN_TEST_DATA) + "/../e2e/";
+    std::istringstream weights(ReadWhole(data + "data/tiny.wts"));
+    std::istringstream labels(ReadWhole(data + "data/tiny.lbl"));
+    GleanParameters parameters;
+    parameters.ThresholdIn = 0.5;
+    parameters.ThresholdInGiven = true;
+    parameters.ThresholdOut = 0.5;
+    parameters.ThresholdOutGiven = true;
+    std::ostringstream rules;
+    ExtractRuleFile(weights, &labels, parameters, rules);
+    EXPECT_EQ(rules.str(), ReadWhole(data + "cases/run_labels_both_thresholds/expected/rules.out"));
+}
+
+TEST(ExtractRuleFile, ReportsFailuresAsExceptions) {
+    std::istringstream notANetwork("[DataSet]");
+    std::ostringstream rules;
+    EXPECT_THROW(ExtractRuleFile(notANetwork, nullptr, GleanParameters{}, rules), FileTools::Error);
+    EXPECT_TRUE(rules.str().empty());
 }
 
 }  // namespace
