@@ -1,15 +1,20 @@
-# Runs the Glean program once on every file of a corpus, as its weight file through a parameter
-# file, and fails when any run ends other than with exit code 0 or 1 (a signal, or another
-# code): whatever the input, the program either succeeds or reports the failure.
+# Runs the Glean program once on every file of a fuzz target's seed and corpus folders, as its
+# weight file through a parameter file, and fails when any run ends other than with exit code 0
+# or 1 (a signal, or another code): whatever the input, the program succeeds or reports why not.
 #
-#   cmake -DGLEAN=<program> -DCORPUS=<folder> -DWORK=<scratch folder> -P RunGleanOnCorpus.cmake
+#   cmake -DGLEAN=<program> -DSEEDS=<folder> -DCORPUS=<folder> -DWORK=<scratch folder>
+#         -P RunGleanOnCorpus.cmake
 
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
-file(GLOB inputs LIST_DIRECTORIES false "${CORPUS}/*")
+set(inputs "")
+foreach(folder IN ITEMS "${SEEDS}" "${CORPUS}")
+  file(GLOB files LIST_DIRECTORIES false "${folder}/*")
+  list(APPEND inputs ${files})
+endforeach()
 list(LENGTH inputs count)
 if(count EQUAL 0)
-  message(FATAL_ERROR "no inputs in ${CORPUS}")
+  message(FATAL_ERROR "no inputs in ${SEEDS} and ${CORPUS}")
 endif()
 
 set(failures 0)
