@@ -328,6 +328,10 @@ std::vector<int> Data::GetInputSelection() const {
     return MbrDyaSelInputs;
 }
 
+std::vector<int> Data::GetOutputSelection() const {
+    return MbrDyaSelOutputs;
+}
+
 void Data::SetSelection(std::span<const int> inputColumns, std::span<const int> outputColumns) {
     SetInputSelection(inputColumns);
     MbrDyaSelOutputs.assign(outputColumns.begin(), outputColumns.end());

@@ -118,6 +118,7 @@ public:
     void SetInputSelection(std::span<const int> columns);
     std::vector<int> GetInputSelection() const;
     void SetSelection(std::span<const int> inputColumns, std::span<const int> outputColumns);
+    std::vector<int> GetOutputSelection() const;
 
     // Moves the cursor to a slot in use (or to the newest slot, so that the next Next delivers
     // the oldest row); throws "Invalid Data Row".

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,7 +40,7 @@ struct Header {
 struct LayerState {
     int layernum = 0;
     std::optional<std::string> type;
-    int numneurons = -1;            // not given yet
+    int numneurons = -1;              // not given yet
     TActFunction function = nullptr;  // the layer-level function, when given
     TBasicLayer* layer = nullptr;     // created by this block
     std::vector<double> parameters;   // one per neuron parameter
@@ -55,12 +57,12 @@ int ParameterIndex(const TBasicNeuron& neuron, const std::string& name) {
 
 // Reads one network file; one object per file.
 class NetworkReader {
-  public:
+public:
     NetworkReader(FileTools& tools, std::istream& in) : tools_(tools), in_(in) {}
 
     std::unique_ptr<TBasicNetwork> Read();
 
-  private:
+private:
     [[noreturn]] void Fail(const char* message) const { throw FileTools::Error(message, in_); }
     void Next(const std::string& block, bool noBracket = false) {
         tools_.ReadItem(in_, item_, &block, noBracket);
@@ -105,7 +107,8 @@ std::unique_ptr<TBasicNetwork> NetworkReader::Read() {
     header_ = ReadHeader(infoBlock);
     CreateNetwork(type, header_);
 
-    for (Next(networkBlock); AtStatement("LAYER"); Next(networkBlock)) ReadLayer();
+    for (Next(networkBlock); AtStatement("LAYER"); Next(networkBlock))
+        ReadLayer();
     CheckLayerSlots();
     for (; AtStartTag("CONNECTIONLAYER"); Next(networkBlock)) {
         const std::string block = item_.name;
@@ -180,7 +183,8 @@ void NetworkReader::ReadLayer() {
     const std::string block = item_.name;
 
     Next(block);
-    while (ReadLayerStatement(state, block)) Next(block);
+    while (ReadLayerStatement(state, block))
+        Next(block);
     // Every step below works on the layer this block created.
     GLEAN_CHECK_TEXT(state.layer != nullptr, "NN -> layers[layernum] != NULL");
 
@@ -292,7 +296,8 @@ void NetworkReader::CreateLayer(LayerState& state) {
 void NetworkReader::ReadNeurons(LayerState& state) {
     const std::string block = item_.name;
     std::vector<bool> defined(static_cast<std::size_t>(state.layer->numNeurons), false);
-    for (Next(block); AtStatement("NEURON"); Next(block)) ReadNeuron(state, defined, block);
+    for (Next(block); AtStatement("NEURON"); Next(block))
+        ReadNeuron(state, defined, block);
     tools_.ExpectBlockEnd(in_, item_);
     if (std::find(defined.begin(), defined.end(), false) != defined.end()) {
         Fail("Neuron not defined");
@@ -346,7 +351,8 @@ void NetworkReader::ReadConnections(const std::string& block) {
     std::optional<std::string> type;
     for (Next(block);; Next(block)) {
         if (AtStartTag("ATTRIBUTES")) {
-            while (item_.open) Next(block, true);  // words for the reader's eye only
+            while (item_.open)
+                Next(block, true);  // words for the reader's eye only
             continue;
         }
         if (item_.kind != BlockItem::Statement) break;
@@ -370,7 +376,8 @@ void NetworkReader::ReadConnections(const std::string& block) {
     const int nTo = network_->layers[*to]->numNeurons;
     if (!SameText(set.GetConnectionsNType(), "FullyConnected")) {
         for (int s = 0; s < nFrom; ++s) {
-            for (int t = 0; t < nTo; ++t) set.RemoveArc(s, t);
+            for (int t = 0; t < nTo; ++t)
+                set.RemoveArc(s, t);
         }
     }
     for (;; Next(block)) {
@@ -389,8 +396,8 @@ void NetworkReader::ReadConnections(const std::string& block) {
 
 // A new set of the class named `type` joining layer `from` to layer `to`, which must exist and
 // fit the class. Throws "Insufficient information to construct layer" for an unknown class.
-std::unique_ptr<TBasicConnections> NetworkReader::NewConnections(const std::string& type,
-                                                                 int from, int to) {
+std::unique_ptr<TBasicConnections> NetworkReader::NewConnections(const std::string& type, int from,
+                                                                 int to) {
     const int numlayers = network_->numLayers;
     if (from < 0 || from >= numlayers || to < 0 || to >= numlayers) {
         Fail("Connection layers out of range");
@@ -426,7 +433,7 @@ std::unique_ptr<TBasicConnections> NetworkReader::NewConnections(const std::stri
 
 void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block) {
     enum Attribute { Weights, TrainableInfo };
-    std::array<Attribute, 10> attributes{};
+    std::array<Attribute, 9> attributes{};
     int wnum = 0;
     while (item_.open) {
         Next(block, true);
@@ -437,8 +444,9 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
         } else if (!SameText(item_.name, "WEIGHTS")) {
             Fail("Unknown matrix attribute");
         }
+        ++wnum;  // at most 9 attributes
         GLEAN_CHECK_TEXT(wnum < 10, "wnum < 10");
-        attributes[static_cast<std::size_t>(wnum++)] = attribute;
+        attributes[static_cast<std::size_t>(wnum - 1)] = attribute;
     }
     const std::span<const Attribute> columns(attributes.data(), static_cast<std::size_t>(wnum));
     const int nFrom = network_->layers[set.fromLayer]->numNeurons;
@@ -471,8 +479,8 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
 }
 
 void NetworkReader::ReadWeightList(TBasicConnections& set, const std::string& block) {
-    for (Next(block);
-         item_.kind == BlockItem::Statement || item_.kind == BlockItem::StartTag; Next(block)) {
+    for (Next(block); item_.kind == BlockItem::Statement || item_.kind == BlockItem::StartTag;
+         Next(block)) {
         ReadWeightListEntry(set, block);
     }
     tools_.ExpectBlockEnd(in_, item_);
@@ -523,7 +531,12 @@ std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::stri
     params.reset();
     std::ifstream in(fileName, std::ios::binary);
     if (!in) throw FileTools::Error("Error on File Open");
-    return ReadNetwork(tools, in);
+    try {
+        return ReadNetwork(tools, in);
+    } catch (const FileTools::Error& error) {
+        // The stream dies here: the error travels on without it.
+        throw FileTools::Error(error.Message());
+    }
 }
 
 std::unique_ptr<TBasicNetwork> ReadNetwork(FileTools& tools, std::istream& in,
@@ -540,24 +553,34 @@ constexpr int Precision = 15;
 // A set with fewer arcs than this share of its full matrix is written as a weight list.
 constexpr double WeightListShare = 0.35;
 
+// `weight` in the stream's general notation at precision 15 ("%.15g"), in `text`.
+std::string_view FormatWeight(double weight, std::array<char, 64>& text) {
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), weight,
+                                            std::chars_format::general, Precision);
+    GLEAN_CHECK(error == std::errc());
+    return std::string_view(text.data(), static_cast<std::size_t>(end - text.data()));
+}
+
 bool IsFullyConnected(const TBasicConnections& set) {
     return SameText(set.GetConnectionsNType(), "FullyConnected");
 }
 
 // Writes one network; one object per file.
 class NetworkWriter {
-  public:
+public:
     NetworkWriter(const FileTools& tools, std::ostream& out, TBasicNetwork& network)
         : tools_(tools), out_(out), network_(network) {}
 
     void Write();
 
-  private:
+private:
     void WriteHeader();
     void WriteLayer(TBasicLayer& layer);
     void WriteNeurons(TBasicLayer& layer, bool ownFunctions, const std::vector<bool>& common);
     void WriteConnections(TBasicConnections& set);
     void WriteMatrix(TBasicConnections& set);
+    // `text` right-aligned in a matrix cell of 20 characters, then a blank.
+    void WriteCell(std::string_view text);
     // "[All key=value ]" and a line end.
     template <class WriteValue>
     void WriteAllLine(WriteValue writeValue);
@@ -568,6 +591,8 @@ class NetworkWriter {
 };
 
 void NetworkWriter::Write() {
+    for (int i = 0; i < network_.numLayers; ++i)
+        GLEAN_CHECK_TEXT(network_.layers[i] != nullptr, "layers[i] != NULL");
     out_.precision(Precision);
     tools_.WriteFormatVersion(out_);
     tools_.WriteStartTag(out_, "NeuralNetwork");
@@ -575,10 +600,8 @@ void NetworkWriter::Write() {
     tools_.WriteNewline(out_);
     WriteHeader();
     for (int i = 0; i < network_.numLayers; ++i) {
-        TBasicLayer* layer = network_.layers[i];
-        GLEAN_CHECK_TEXT(layer != nullptr, "layers[i] != NULL");
         tools_.WriteNewline(out_);
-        WriteLayer(*layer);
+        WriteLayer(*network_.layers[i]);
     }
     for (int from = 0; from < network_.numLayers; ++from) {
         for (int to = 0; to < network_.numLayers; ++to) {
@@ -602,7 +625,6 @@ void NetworkWriter::WriteHeader() {
     tools_.WriteInteger(out_, "NumberOfOutputs", network_.layers[network_.outLayer]->numNeurons);
     for (int i = 0; i < numLayers; ++i) {
         TBasicLayer* layer = network_.layers[i];
-        GLEAN_CHECK_TEXT(layer != nullptr, "layers[i] != NULL");
         if (layer->numNeurons == 0 || layer->GetActivationFunction() != ActBias) continue;
         if (layer->numNeurons > 1) throw FileTools::Error("Illegal number of bias nodes");
         tools_.WriteInteger(out_, "BiasLayer", i);
@@ -654,8 +676,8 @@ void NetworkWriter::WriteLayer(TBasicLayer& layer) {
         for (std::size_t j = 0; j < common.size(); ++j) {
             if (!common[j]) continue;
             WriteAllLine([&] {
-                tools_.WriteNumber(out_, first.GetParameterName(static_cast<int>(j)),
-                                   reference[j], Precision, false);
+                tools_.WriteNumber(out_, first.GetParameterName(static_cast<int>(j)), reference[j],
+                                   Precision, false);
             });
         }
     }
@@ -719,6 +741,12 @@ void NetworkWriter::WriteConnections(TBasicConnections& set) {
     tools_.WriteEndTag(out_, "ConnectionLayer");
 }
 
+void NetworkWriter::WriteCell(std::string_view text) {
+    constexpr std::size_t Width = 20;
+    if (text.size() < Width) out_ << std::string_view("                    ", Width - text.size());
+    out_ << text << ' ';
+}
+
 void NetworkWriter::WriteMatrix(TBasicConnections& set) {
     const bool full = IsFullyConnected(set);
     const int nFrom = network_.layers[set.fromLayer]->numNeurons;
@@ -745,14 +773,7 @@ void NetworkWriter::WriteMatrix(TBasicConnections& set) {
     for (int from = 0; from < nFrom; ++from) {
         for (int to = 0; to < nTo; ++to) {
             const bool exists = set.IsValid(from, to);
-            // "%.15g" is the stream's general notation at precision 15.
-            if (exists) {
-                std::snprintf(text.data(), text.size(), "%20.*g ", Precision,
-                              set.Weight(from, to));
-            } else {
-                std::snprintf(text.data(), text.size(), "%20s ", "-");
-            }
-            out_ << text.data();
+            WriteCell(exists ? FormatWeight(set.Weight(from, to), text) : "-");
             if (!full) out_ << (!exists ? "- " : set.IsTrainable(from, to) ? "T " : "F ");
         }
         out_ << " /* " << from << " */";

@@ -39,14 +39,14 @@ namespace glean {
 // "Too many weights").
 inline constexpr int NetworkLayerLimit = 256;
 inline constexpr int LayerNeuronLimit = 1 << 20;
-inline constexpr std::int64_t NetworkNeuronLimit = std::int64_t{1} << 22;
+inline constexpr std::int64_t NetworkNeuronLimit = std::int64_t{1} << 21;
 inline constexpr std::int64_t ConnectionWeightLimit = std::int64_t{1} << 26;
 
 // --- Reading ---
 
 // Opens and reads the network file `fileName`; the caller owns the network. `params` is taken
 // over and released unread. Throws FileTools::Error ("Error on File Open" and every message of
-// ReadNetwork).
+// ReadNetwork), without a stream: the file is closed when the error leaves.
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::string& fileName,
                                                std::unique_ptr<TKQstructure> params = nullptr);
 // Reads a network from `in` up to the end of input; the caller owns the network. `params` is
@@ -70,7 +70,7 @@ void WriteNetwork(FileTools& tools, std::ostream& out, TBasicNetwork& network,
 
 // Counts the visited arcs (how many arcs a set has, to choose between matrix and weight list).
 class TIterateObjCount : public TIterateObj {
-  public:
+public:
     void Visit() override;
     int count = 0;
 };
@@ -78,7 +78,7 @@ class TIterateObjCount : public TIterateObj {
 // Writes one weight-list entry per visited arc: "[From=s To=t Weight=w Trainable ]", the mark
 // ("Trainable" / "UnTrainable") only when `marks` is set.
 class TIterateObjSaveWeights : public TIterateObj {
-  public:
+public:
     TIterateObjSaveWeights(const FileTools& tools, std::ostream& out, int precision, bool marks)
         : tools(tools), out(out), precision(precision), marks(marks) {}
     void Visit() override;

@@ -22,7 +22,7 @@ constexpr int Eof = std::char_traits<char>::eof();
 // Reads a stream character by character through its buffer, without the per-call cost of the
 // formatted extraction. A failed stream reads as end of input; reaching the end sets eofbit.
 class Source {
-  public:
+public:
     explicit Source(std::istream& in) : in_(in), buffer_(in.good() ? in.rdbuf() : nullptr) {}
 
     // The next character, not taken; Eof at the end.
@@ -40,7 +40,7 @@ class Source {
         return ch;
     }
 
-  private:
+private:
     void End() {
         buffer_ = nullptr;
         in_.setstate(std::ios_base::eofbit);

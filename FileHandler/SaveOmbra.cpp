@@ -26,8 +26,7 @@ MembershipCounts ReadEntries(FileTools& tools, std::istream& in, const std::stri
     MembershipCounts result;
     result.counts.assign(static_cast<std::size_t>(numnodes), -1);
     BlockItem item;
-    for (tools.ReadItem(in, item, &blockName);
-         item.kind == BlockItem::Statement && item.open;
+    for (tools.ReadItem(in, item, &blockName); item.kind == BlockItem::Statement && item.open;
          tools.ReadItem(in, item, &blockName)) {
         if (!SameText(item.name, key)) throw FileTools::Error("invalid tag in membership1", in);
         const int i = tools.ParseInteger(in, item.value);
@@ -66,8 +65,8 @@ void ReadInputMF(FileTools& tools, std::istream& in, TConditionLayer& layer,
     if (CheckCounts(in, entries.counts, nInputs) != layer.numNeurons) {
         throw FileTools::Error("membership counts do not match the layer", in);
     }
-    layer.SetInputMF(nInputs, std::span<const int>(entries.counts).first(
-                                  static_cast<std::size_t>(nInputs)));
+    layer.SetInputMF(nInputs,
+                     std::span<const int>(entries.counts).first(static_cast<std::size_t>(nInputs)));
 }
 
 void ReadOutputMF(FileTools& tools, std::istream& in, TOmbraOutputLayer& layer,

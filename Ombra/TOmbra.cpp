@@ -1,8 +1,11 @@
 #include "Ombra/TOmbra.h"
 
+#include "DataObject/Data.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
 #include "KQmessage/TKQstructure.h"
+#include "NeuralNets/TDataRecall.h"
+#include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TPrunedConnections.h"
 
 namespace glean {
@@ -20,6 +23,14 @@ int SumOfCounts(std::span<const int> counts, const char* message) {
 
 std::string OperationText(const char* operation) {
     return std::string("TOmbra::") + operation;
+}
+
+// The data set of a whole-data-set operation; throws for a null one.
+Data& RequireData(Data* data, const char* operation) {
+    if (data == nullptr) {
+        throw TException("Null data pointer", "Null Pointer Parameter", OperationText(operation));
+    }
+    return *data;
 }
 }  // namespace
 
@@ -76,6 +87,22 @@ void TOmbra::Connect(int fromLayer, int toLayer) {
 
 std::string TOmbra::GetNetworkType() const {
     return "Ombra";
+}
+
+void TOmbra::Recall(Data* data, std::unique_ptr<Data>& result) {
+    Data& source = RequireData(data, "Recall");
+    result = TDataRecall(*this, source, false, OperationText("Recall")).Run(true);
+}
+
+void TOmbra::RecallOutputOnly(Data* data, std::unique_ptr<Data>& result) {
+    Data& source = RequireData(data, "RecallOutputOnly");
+    result = TDataRecall(*this, source, false, OperationText("RecallOutputOnly")).Run(false);
+}
+
+void TOmbra::RecallError(Data* data, double& error) {
+    Data& source = RequireData(data, "RecallError");
+    TErrorRMSObj rms(layers[outLayer]->numNeurons);
+    error = TDataRecall(*this, source, true, OperationText("RecallError")).Measure(rms);
 }
 
 double TOmbra::GetWeightValue(int layer, int from, int to) {

@@ -10,6 +10,7 @@
 // (from, to) neuron indices of the two layers it joins.
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@
 #include "Ombra/TToOutputConnections.h"
 
 namespace glean {
+
+class Data;
 
 // The shape of a fuzzy network.
 struct TOmbraStructure {
@@ -75,6 +78,20 @@ class TOmbra : public TConnectedNetwork {
     // Centres evenly placed again, weights of layers 2 and 3 random in [minimum, maximum]
     // (check "Minimum <= Maximum").
     void InitialiseWeights(double minimum, double maximum);
+
+    // Whole-data-set recall, rows read oldest first (the cursor of `data` is moved). A null
+    // `data` throws ("Null data pointer", "Null Pointer Parameter", "TOmbra::<operation>"); a
+    // data set with fewer input columns than the network's inputs (for RecallError, fewer output
+    // columns than its outputs) throws ("Data set does not fit the network", "Bad Parameter",
+    // "TOmbra::<operation>"). A failed call leaves `result` as it was.
+    // The inputs and outputs of every row, in a new data set of the rows in use, without labels.
+    void Recall(Data* data, std::unique_ptr<Data>& result);
+    // The same without input columns.
+    void RecallOutputOnly(Data* data, std::unique_ptr<Data>& result);
+    // The root-mean-square error of the network against the data set's expected outputs (0.0
+    // for a data set without rows).
+    void RecallError(Data* data, double& error);
+    using TConnectedNetwork::Recall;
 
     // A text naming the first way in which the installed layers and sets differ from the
     // fuzzy network's shape, or an empty text when they fit.

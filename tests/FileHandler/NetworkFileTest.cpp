@@ -158,6 +158,13 @@ TEST(NetworkFileReader, LoadNetworkFileOpensByName) {
     EXPECT_EQ(network->GetNetworkType(), "Ombra");
     EXPECT_THROW_TEXT(LoadNetworkFile(tools, DataFile("no-such-file.wts")), FileTools::Error,
                       "Error on File Open");
+    try {
+        LoadNetworkFile(tools, DataFile("malformed/layer-slot-empty.wts"));
+        ADD_FAILURE() << "loaded";
+    } catch (const FileTools::Error& e) {
+        EXPECT_EQ(e.Message(), "Layer not defined");
+        EXPECT_FALSE(e.HasStream());  // the file it was read from is closed
+    }
 }
 
 // --- Messages of the format ---
@@ -185,6 +192,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "[NeuralNetwork] [NetworkType = Basic] [NetworkInformation] "
                     "[InputLayer = 0] [~NetworkInformation] [~NeuralNetwork]",
                     "Must specify number of layers"},
+        MessageCase{
+            "open layer statement",
+            TwoLayerFile("Basic", "",
+                         "[LayerType = Simple] [NumberOfNeurons = 1] [~Layer] [Layer = 1 2]"),
+            "Too complicated statement"},
         MessageCase{"unknown type", TwoLayerFile("Perceptron", ""), "Unknown network type"},
         MessageCase{"header value parsed before its key",
                     "[NeuralNetwork] [NetworkType = Basic] [NetworkInformation] "
@@ -217,13 +229,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "[Neurons] [Neuron=0] [~Neurons] [~Layer] [~NeuralNetwork]",
                     "No activation function defined"},
         MessageCase{"neuron item without equals",
-                    TwoLayerFile("Basic", "", std::string(GainOutput) + "[Neurons] [Neuron=0 Gain] [~Neurons]"),
+                    TwoLayerFile("Basic", "",
+                                 std::string(GainOutput) + "[Neurons] [Neuron=0 Gain] [~Neurons]"),
                     "Equals clause expected in neuron parameter"},
         MessageCase{"closed ALL", TwoLayerFile("Basic", "", std::string(GainOutput) + "[All]"),
                     "[ALL] is incomplete statment"},
-        MessageCase{"ALL without statement", TwoLayerFile("Basic", "", std::string(GainOutput) + "[All Gain]"),
+        MessageCase{"ALL without statement",
+                    TwoLayerFile("Basic", "", std::string(GainOutput) + "[All Gain]"),
                     "Required syntax is [ALL <keyword>=<val>]"},
-        MessageCase{"open ALL statement", TwoLayerFile("Basic", "", std::string(GainOutput) + "[All Gain=1 Gain=2]"),
+        MessageCase{"open ALL statement",
+                    TwoLayerFile("Basic", "", std::string(GainOutput) + "[All Gain=1 Gain=2]"),
                     "Too complicated statement"},
         MessageCase{"condition layer without its array",
                     "[NeuralNetwork] [NetworkType = Basic] [NetworkInformation] "
@@ -311,7 +326,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "[Layer = 0] [LayerType = FuzzyCondition] [NumberOfNeurons = 2] "
                     "[InputMF] [Input=0 Count=2] [~InputMF] [~Layer]",
                     "invalid tag in membership2"}),
-    [](const testing::TestParamInfo<MessageCase>& info) { return "Case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<MessageCase>& info) {
+        return "Case" + std::to_string(info.index);
+    });
 
 TEST(NetworkFileReader, UnknownWeightListWordIsPrintedFirst) {
     testing::internal::CaptureStdout();
@@ -341,10 +358,10 @@ TEST(NetworkFileReader, PerNeuronValuesCarryOverToLaterNeurons) {
 }
 
 TEST(NetworkFileReader, LayerLevelFunctionWinsOverTheNeurons) {
-    auto network = Read(TwoLayerFile(
-        "Basic", "",
-        std::string(GainOutput) + "[Neurons] [Neuron=0 ActivationFunction=tanh-gain Gain=3] "
-                                  "[~Neurons]"));
+    auto network = Read(TwoLayerFile("Basic", "",
+                                     std::string(GainOutput) +
+                                         "[Neurons] [Neuron=0 ActivationFunction=tanh-gain Gain=3] "
+                                         "[~Neurons]"));
     EXPECT_EQ(network->layers[1]->GetNeuron(0)->GetActivationFunction(), ActSigmoidGain);
     EXPECT_EQ(dynamic_cast<TGainLayer&>(*network->layers[1]).nodes[0].gain, 3.0);
 }

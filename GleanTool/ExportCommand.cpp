@@ -1,0 +1,39 @@
+#include "GleanTool/ExportCommand.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include "RuleEngine/TRuleExporter.h"
+
+namespace glean {
+
+namespace {
+
+constexpr const char* kOptions[] = {"conjunction", "outputs"};
+
+int RunExport(std::span<const std::string> words, std::ostream&) {
+    const TToolArguments arguments = ParseToolArguments(words, kOptions, 2);
+    const std::string& engineFile = arguments.Positional[1];
+    const std::unique_ptr<TRuleExporter> exporter = TRuleExporter::ForFile(engineFile);
+    if (!exporter) throw UsageError("the engine file must end in .fll, .fis or .fcl");
+    TExportOptions options;
+    options.Conjunction = ConjunctionOption(arguments);
+    options.Mode = OutputModeOption(arguments);
+    options.EngineName = std::filesystem::path(engineFile).stem().string();
+    const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[0]);
+    const TRuleBase base(*rules);
+    std::ostringstream text;
+    exporter->Write(base, options, text);
+    WriteTextFile(engineFile, text.str());
+    return kToolSuccess;
+}
+
+}  // namespace
+
+const TToolCommand ExportCommand = {
+    "export",
+    "  export RULES ENGINE [--conjunction minimum|product] [--outputs singletons|triangles]\n"
+    "      writes the rule file as ENGINE.fll (fuzzylite), ENGINE.fis or ENGINE.fcl\n",
+    RunExport};
+
+}  // namespace glean

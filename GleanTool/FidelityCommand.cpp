@@ -1,0 +1,83 @@
+#include "GleanTool/FidelityCommand.h"
+
+#include <charconv>
+#include <sstream>
+
+#include "FileHandler/Filer.h"
+#include "FileHandler/NetworkFile.h"
+#include "KQmessage/TException.h"
+#include "Ombra/RuleExtraction/TOmbraRule.h"
+#include "RuleEngine/TFidelity.h"
+
+namespace glean {
+
+namespace {
+
+constexpr const char* kOptions[] = {"grid", "data", "conjunction", "outputs", "table"};
+
+int GridPoints(const std::string& text) {
+    int points = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), points);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        throw UsageError("--grid needs a whole number, not \"" + text + "\"");
+    }
+    return points;
+}
+
+std::vector<std::vector<double>> DataSamples(const std::string& fileName, const TRuleBase& rules) {
+    FileTools tools;
+    std::unique_ptr<Data> data;
+    if (LoadInputDataSet(tools, fileName, data) != SUCCESS || !data) {
+        throw ToolFailure("cannot read the data set " + fileName);
+    }
+    return TFidelity::Samples(*data, rules);
+}
+
+int RunFidelity(std::span<const std::string> words, std::ostream& out) {
+    const TToolArguments arguments = ParseToolArguments(words, kOptions, 2);
+    if (arguments.Has("grid") == arguments.Has("data")) {
+        throw UsageError("give either --grid or --data");
+    }
+    if (arguments.Has("grid")) GridPoints(arguments.Options.at("grid"));  // before any reading
+    const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[1]);
+    const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(arguments.Positional[0]);
+    return MeasureFidelity(RequireOmbra(*network), *rules, arguments, out);
+}
+
+}  // namespace
+
+int MeasureFidelity(TOmbra& network, const TFuzzyRuleSet& rules, const TToolArguments& arguments,
+                    std::ostream& out) {
+    const TRuleBase base(rules);
+    const TRuleEvaluator evaluator(base, ConjunctionOption(arguments), OutputModeOption(arguments));
+    TFidelity fidelity(network, evaluator, base);
+    const auto samples = arguments.Has("grid")
+                             ? TFidelity::Grid(base, GridPoints(arguments.Options.at("grid")))
+                             : DataSamples(arguments.Options.at("data"), base);
+    std::ostringstream table;
+    const TFidelityReport report =
+        fidelity.Measure(samples, arguments.Has("table") ? &table : nullptr);
+    if (arguments.Has("table")) WriteTextFile(arguments.Options.at("table"), table.str());
+    fidelity.WriteReport(report, out);
+    return kToolSuccess;
+}
+
+std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName) {
+    FileTools tools;
+    try {
+        return LoadNetworkFile(tools, fileName);
+    } catch (const FileTools::Error& e) {
+        throw ToolFailure(fileName + ": " + e.Message());
+    } catch (const TException& e) {
+        throw ToolFailure(fileName + ": " + e.Message + " (" + e.Kind + "; " + e.Operation + ")");
+    }
+}
+
+const TToolCommand FidelityCommand = {
+    "fidelity",
+    "  fidelity WEIGHTS RULES (--grid N | --data DATASET) [--conjunction minimum|product]\n"
+    "           [--outputs singletons|triangles] [--table FILE]\n"
+    "      compares the rules with the network on N points per input or on a data set\n",
+    RunFidelity};
+
+}  // namespace glean

@@ -1,0 +1,132 @@
+#include "GleanTool/GleanTool.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "FileHandler/ParseTools.h"
+#include "FileHandler/TRuleFile.h"
+#include "GleanTool/ExportCommand.h"
+#include "GleanTool/FidelityCommand.h"
+#include "KQmessage/TException.h"
+
+namespace glean {
+
+namespace {
+
+constexpr const TToolCommand* kCommands[] = {&ExportCommand, &FidelityCommand};
+
+const TToolCommand* FindCommand(const std::string& name) {
+    for (const TToolCommand* command : kCommands) {
+        if (name == command->Name) return command;
+    }
+    return nullptr;
+}
+
+int Fail(std::ostream& err, const std::string& message, int code) {
+    err << "GleanTool: " << message << '\n';
+    if (code == kToolUsage) err << ToolUsage();
+    return code;
+}
+
+}  // namespace
+
+std::span<const TToolCommand* const> ToolCommands() {
+    return kCommands;
+}
+
+std::string ToolUsage() {
+    std::string text = "Usage: GleanTool COMMAND ARGUMENTS...\n";
+    for (const TToolCommand* command : kCommands)
+        text += command->Usage;
+    return text;
+}
+
+int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+    if (argc < 2) return Fail(err, "no command given", kToolUsage);
+    const std::string name = argv[1];
+    if (name == "--help" || name == "help") {
+        out << ToolUsage();
+        return kToolSuccess;
+    }
+    const TToolCommand* command = FindCommand(name);
+    if (!command) return Fail(err, "unknown command \"" + name + "\"", kToolUsage);
+    const std::vector<std::string> arguments(argv + 2, argv + argc);
+    try {
+        return command->Run(arguments, out);
+    } catch (const UsageError& e) {
+        return Fail(err, e.what(), kToolUsage);
+    } catch (const ToolFailure& e) {
+        return Fail(err, e.what(), kToolFailure);
+    } catch (const ExportError& e) {
+        return Fail(err, e.what(), kToolFailure);
+    } catch (const FileTools::Error& e) {
+        return Fail(err, e.Message(), kToolFailure);
+    } catch (const TException& e) {
+        return Fail(err, e.Message + " (" + e.Kind + "; " + e.Operation + ")", kToolFailure);
+    }
+}
+
+TToolArguments ParseToolArguments(std::span<const std::string> arguments,
+                                  std::span<const char* const> allowed, std::size_t positional) {
+    TToolArguments result;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (word.rfind("--", 0) != 0) {
+            result.Positional.push_back(word);
+            continue;
+        }
+        const std::string name = word.substr(2);
+        if (std::none_of(allowed.begin(), allowed.end(),
+                         [&](const char* option) { return name == option; })) {
+            throw UsageError("unknown option \"" + word + "\"");
+        }
+        if (i + 1 == arguments.size()) throw UsageError("option \"" + word + "\" needs a value");
+        if (!result.Options.emplace(name, arguments[++i]).second) {
+            throw UsageError("option \"" + word + "\" given twice");
+        }
+    }
+    if (result.Positional.size() != positional) {
+        throw UsageError("expected " + std::to_string(positional) + " file names, got " +
+                         std::to_string(result.Positional.size()));
+    }
+    return result;
+}
+
+TConjunction ConjunctionOption(const TToolArguments& arguments) {
+    if (!arguments.Has("conjunction")) return kDefaultConjunction;
+    try {
+        return ConjunctionNamed(arguments.Options.at("conjunction"));
+    } catch (const ExportError& e) {
+        throw UsageError(e.what());
+    }
+}
+
+TOutputMode OutputModeOption(const TToolArguments& arguments) {
+    if (!arguments.Has("outputs")) return TOutputMode::Singletons;
+    try {
+        return OutputModeNamed(arguments.Options.at("outputs"));
+    } catch (const ExportError& e) {
+        throw UsageError(e.what());
+    }
+}
+
+std::unique_ptr<TFuzzyRuleSet> ReadRuleFile(const std::string& fileName) {
+    std::ifstream in(fileName);
+    if (!in) throw ToolFailure("cannot open " + fileName);
+    FileTools tools;
+    try {
+        return TRuleFile::LoadRules(tools, in);
+    } catch (const FileTools::Error& e) {
+        throw ToolFailure(fileName + ": " + e.Message());
+    } catch (const TException& e) {
+        throw ToolFailure(fileName + ": " + e.Message + " (" + e.Kind + "; " + e.Operation + ")");
+    }
+}
+
+void WriteTextFile(const std::string& fileName, const std::string& text) {
+    std::ofstream out(fileName, std::ios::binary);
+    if (!(out << text) || !out.flush()) throw ToolFailure("cannot write " + fileName);
+}
+
+}  // namespace glean

@@ -1,0 +1,79 @@
+// GleanTool: runs extracted rules where users work. Subcommands:
+//
+//   GleanTool export RULES ENGINE [--conjunction C] [--outputs M]
+//   GleanTool fidelity WEIGHTS RULES (--grid N | --data DATASET) [--conjunction C] [--outputs M]
+//             [--table FILE]
+//
+// Each subcommand is one unit holding one TToolCommand; the table in GleanTool.cpp lists them,
+// so a new subcommand is one unit and one entry. Exit codes: 0 success, 1 failure, 2 usage.
+// Every message goes to standard error as "GleanTool: <text>".
+#pragma once
+
+#include <map>
+#include <memory>
+#include <ostream>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "RuleEngine/TRuleEvaluator.h"
+#include "RuleObject/RuleObject.h"
+
+namespace glean {
+
+inline constexpr int kToolSuccess = 0;
+inline constexpr int kToolFailure = 1;
+inline constexpr int kToolUsage = 2;
+
+// Arguments a subcommand cannot use: the message, then the usage text, exit code 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A run that cannot go on (a file that cannot be read or written): exit code 1.
+class ToolFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct TToolCommand {
+    const char* Name;
+    const char* Usage;  // the command's usage lines, each ending in a new line
+    // Runs with the arguments after the command's name; returns the exit code. May throw
+    // UsageError, ToolFailure, ExportError, TException and FileTools::Error.
+    int (*Run)(std::span<const std::string> arguments, std::ostream& out);
+};
+
+// The subcommands, in the order the usage text lists them.
+std::span<const TToolCommand* const> ToolCommands();
+// "Usage: GleanTool COMMAND ..." with every command's usage lines.
+std::string ToolUsage();
+
+// The whole program; returns the exit code.
+int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ostream& err);
+
+// Positional arguments and "--name value" options. Throws UsageError for an option not in
+// `allowed`, an option without its value, one given twice, or a count of positional arguments
+// other than `positional`.
+struct TToolArguments {
+    std::vector<std::string> Positional;
+    std::map<std::string, std::string> Options;
+
+    bool Has(const std::string& name) const { return Options.count(name) > 0; }
+};
+TToolArguments ParseToolArguments(std::span<const std::string> arguments,
+                                  std::span<const char* const> allowed, std::size_t positional);
+
+// The conjunction and output mode of "--conjunction" and "--outputs" (defaults when absent).
+// Throws UsageError for unknown names.
+TConjunction ConjunctionOption(const TToolArguments& arguments);
+TOutputMode OutputModeOption(const TToolArguments& arguments);
+
+// Reads a rule file. Throws ToolFailure when it cannot be opened; the reader's exceptions pass.
+std::unique_ptr<TFuzzyRuleSet> ReadRuleFile(const std::string& fileName);
+// Writes text to a file, replacing it. Throws ToolFailure when that fails.
+void WriteTextFile(const std::string& fileName, const std::string& text);
+
+}  // namespace glean

@@ -1,0 +1,176 @@
+#include "RuleEngine/TFidelity.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "RuleEngine/TRuleExporter.h"
+
+namespace glean {
+
+namespace {
+
+constexpr double kMostSamples = 1e6;
+
+// Atoms of an antecedent, whatever its operators.
+int AtomCount(const TRuleExpression& expression) {
+    if (expression.ExprKind() != 2) return expression.ExprKind();
+    int count = 0;
+    for (int i = 0; i < expression.List().numSubExpressions(); ++i) {
+        count += AtomCount(expression.List().GetSubExpression(i));
+    }
+    return count;
+}
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace
+
+TFidelity::TFidelity(TOmbra& network, const TRuleEvaluator& evaluator, const TRuleBase& rules)
+    : network_(network), evaluator_(evaluator), rules_(rules) {
+    const TOmbraStructure shape = network.GetStructure();
+    if (shape.nInputs != rules.Inputs() || shape.nOutputs != rules.Outputs()) {
+        throw ExportError("the network has " + std::to_string(shape.nInputs) + " inputs and " +
+                          std::to_string(shape.nOutputs) + " outputs, the rules " +
+                          std::to_string(rules.Inputs()) + " and " +
+                          std::to_string(rules.Outputs()));
+    }
+}
+
+std::vector<std::vector<double>> TFidelity::Grid(const TRuleBase& rules, int pointsPerInput) {
+    if (pointsPerInput < 2) throw ExportError("a grid needs at least 2 points per input");
+    if (std::pow(double(pointsPerInput), rules.Inputs()) > kMostSamples) {
+        throw ExportError("the grid would exceed 1000000 samples");
+    }
+    std::vector<std::vector<double>> samples(1);
+    for (int v = 0; v < rules.Inputs(); ++v) {
+        const TBasicMFSet& set = rules.InputSet(v);
+        std::vector<std::vector<double>> longer;
+        for (const std::vector<double>& sample : samples) {
+            for (int i = 0; i < pointsPerInput; ++i) {
+                longer.push_back(sample);
+                longer.back().push_back(set.LowerBound + (set.UpperBound - set.LowerBound) * i /
+                                                             (pointsPerInput - 1));
+            }
+        }
+        samples = std::move(longer);
+    }
+    return samples;
+}
+
+std::vector<std::vector<double>> TFidelity::Samples(const Data& data, const TRuleBase& rules) {
+    if (data.Inputs() < rules.Inputs()) {
+        throw ExportError("the data set has " + std::to_string(data.Inputs()) +
+                          " inputs, the rules " + std::to_string(rules.Inputs()));
+    }
+    std::vector<std::vector<double>> samples;
+    for (int i = 0, row = data.First(); i < data.DataRows(); ++i, row = (row + 1) % data.Rows()) {
+        std::vector<double> inputs(data.Inputs());
+        data.GetInputRow(row, inputs);
+        inputs.resize(rules.Inputs());
+        samples.push_back(std::move(inputs));
+    }
+    return samples;
+}
+
+TRuleStatistics TFidelity::Statistics(const TRuleBase& rules) {
+    TRuleStatistics statistics;
+    const TRuleList& list = rules.SourceRules();
+    statistics.Rules = list.numRules();
+    statistics.EngineRules = static_cast<int>(rules.Rules().size());
+    for (int r = 0; r < list.numRules(); ++r) {
+        const TRule& rule = list.GetRule(r);
+        const int antecedents = AtomCount(*rule.Antecedent);
+        const int consequents = rule.ConsequenceList ? rule.ConsequenceList->numConsequences() : 0;
+        const bool first = r == 0;
+        statistics.MinAntecedents =
+            first ? antecedents : std::min(statistics.MinAntecedents, antecedents);
+        statistics.MaxAntecedents = std::max(statistics.MaxAntecedents, antecedents);
+        statistics.MinConsequents =
+            first ? consequents : std::min(statistics.MinConsequents, consequents);
+        statistics.MaxConsequents = std::max(statistics.MaxConsequents, consequents);
+        statistics.MeanAntecedents += antecedents;
+        statistics.MeanConsequents += consequents;
+    }
+    if (statistics.Rules > 0) {
+        statistics.MeanAntecedents /= statistics.Rules;
+        statistics.MeanConsequents /= statistics.Rules;
+    }
+    return statistics;
+}
+
+TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& samples,
+                                   std::ostream* table) {
+    const TEngineNames names = TRuleExporter::Names(rules_);
+    if (table) {
+        std::string header;
+        for (const std::string& name : names.Inputs)
+            header += name + " ";
+        for (const std::string& name : names.Outputs)
+            header += name + " ";
+        for (const std::string& name : names.Outputs)
+            header += name + "@network ";
+        header.pop_back();
+        *table << header << '\n';
+    }
+    TFidelityReport report;
+    report.Samples = static_cast<int>(samples.size());
+    report.Outputs.resize(rules_.Outputs());
+    std::vector<double> squares(rules_.Outputs(), 0.0);
+    std::vector<double> ruleOutputs(rules_.Outputs()), networkOutputs(rules_.Outputs());
+    for (const std::vector<double>& sample : samples) {
+        evaluator_.Evaluate(sample, ruleOutputs);
+        network_.Recall(sample, networkOutputs);
+        for (int o = 0; o < rules_.Outputs(); ++o) {
+            TOutputFidelity& output = report.Outputs[o];
+            if (std::isnan(ruleOutputs[o])) {
+                ++output.Silent;
+                continue;
+            }
+            const double difference = std::fabs(ruleOutputs[o] - networkOutputs[o]);
+            output.Largest = std::max(output.Largest, difference);
+            squares[o] += difference * difference;
+        }
+        if (!table) continue;
+        std::string line;
+        for (double value : sample)
+            line += ExactNumber(value) + " ";
+        for (double value : ruleOutputs)
+            line += ExactNumber(value) + " ";
+        for (double value : networkOutputs)
+            line += ExactNumber(value) + " ";
+        line.pop_back();
+        *table << line << '\n';
+    }
+    for (int o = 0; o < rules_.Outputs(); ++o) {
+        const int active = report.Samples - report.Outputs[o].Silent;
+        report.Outputs[o].Rms = active > 0 ? std::sqrt(squares[o] / active) : 0;
+    }
+    report.Statistics = Statistics(rules_);
+    return report;
+}
+
+void TFidelity::WriteReport(const TFidelityReport& report, std::ostream& out) const {
+    const TEngineNames names = TRuleExporter::Names(rules_);
+    out << "Fidelity of the rules to the network (" << OutputModeName(evaluator_.Mode()) << ", "
+        << ConjunctionName(evaluator_.Conjunction()) << "), " << report.Samples << " samples\n";
+    out << "output  rms  largest  no rule active\n";
+    for (int o = 0; o < rules_.Outputs(); ++o) {
+        const TOutputFidelity& output = report.Outputs[o];
+        const double share = report.Samples > 0 ? 100.0 * output.Silent / report.Samples : 0;
+        out << names.Outputs[o] << "  " << Fixed(output.Rms, 6) << "  " << Fixed(output.Largest, 6)
+            << "  " << Fixed(share, 1) << "%\n";
+    }
+    const TRuleStatistics& s = report.Statistics;
+    out << "rules " << s.Rules << " (" << s.EngineRules << " engine rules)\n";
+    out << "antecedents per rule: min " << s.MinAntecedents << ", mean "
+        << Fixed(s.MeanAntecedents, 2) << ", max " << s.MaxAntecedents << '\n';
+    out << "consequents per rule: min " << s.MinConsequents << ", mean "
+        << Fixed(s.MeanConsequents, 2) << ", max " << s.MaxConsequents << '\n';
+}
+
+}  // namespace glean

@@ -1,0 +1,64 @@
+// How faithfully a rule base reproduces the network it was read from: both run on the same
+// samples (a data set's inputs or a grid over the input ranges), compared output by output.
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "DataObject/Data.h"
+#include "Ombra/TOmbra.h"
+#include "RuleEngine/TRuleEvaluator.h"
+
+namespace glean {
+
+// The agreement on one output, over the samples on which some rule is active for it.
+struct TOutputFidelity {
+    double Rms = 0;      // root mean square of the differences
+    double Largest = 0;  // the largest difference
+    int Silent = 0;      // samples on which no rule is active for this output
+};
+
+// Counts per rule of the source rule list, over all rules.
+struct TRuleStatistics {
+    int Rules = 0;
+    int EngineRules = 0;  // rules as the engines hold them (one per kept consequence)
+    int MinAntecedents = 0, MaxAntecedents = 0;
+    double MeanAntecedents = 0;
+    int MinConsequents = 0, MaxConsequents = 0;
+    double MeanConsequents = 0;
+};
+
+struct TFidelityReport {
+    int Samples = 0;
+    std::vector<TOutputFidelity> Outputs;
+    TRuleStatistics Statistics;
+};
+
+class TFidelity {
+public:
+    // Borrows both for its whole life. Throws ExportError when the network's numbers of inputs
+    // and outputs differ from the rule set's.
+    TFidelity(TOmbra& network, const TRuleEvaluator& evaluator, const TRuleBase& rules);
+
+    // pointsPerInput evenly spaced values over every input's range, all combinations, the last
+    // input varying fastest. Throws ExportError for fewer than 2 points or more than 10^6 samples.
+    static std::vector<std::vector<double>> Grid(const TRuleBase& rules, int pointsPerInput);
+    // The input rows of a data set, oldest first. Throws ExportError when it has fewer input
+    // columns than the rule set has inputs.
+    static std::vector<std::vector<double>> Samples(const Data& data, const TRuleBase& rules);
+    static TRuleStatistics Statistics(const TRuleBase& rules);
+
+    // Runs both on every sample. When table is given, writes a header and per sample the inputs,
+    // the rule base's outputs and the network's outputs, space separated, exactly.
+    TFidelityReport Measure(const std::vector<std::vector<double>>& samples,
+                            std::ostream* table = nullptr);
+    // The report as text, one line per output and the rule statistics.
+    void WriteReport(const TFidelityReport& report, std::ostream& out) const;
+
+private:
+    TOmbra& network_;
+    const TRuleEvaluator& evaluator_;
+    const TRuleBase& rules_;
+};
+
+}  // namespace glean

@@ -1,0 +1,53 @@
+// The rule base run the way the exported engines run it. An atom's degree is its term's
+// membership (1 minus it when negated); "and" is the selected conjunction, "or" the maximum,
+// "not" 1 minus its operand. A rule's strength times its weight activates its output term.
+// Per output, singleton mode takes the weighted average of the activated terms' centres; triangle
+// mode clips each activated term at its activation, joins them by the maximum and takes the
+// centroid by the midpoint rule over the output range. An output no rule activates is NaN.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "RuleEngine/TRuleBase.h"
+
+namespace glean {
+
+enum class TConjunction { Minimum, Product };
+enum class TOutputMode { Singletons, Triangles };
+
+// The conjunction that reproduced the bundled examples better.
+inline constexpr TConjunction kDefaultConjunction = TConjunction::Minimum;
+// Integration points of the centroid over the output range (the engines' default).
+inline constexpr int kCentroidResolution = 100;
+
+// "minimum" / "product" and "singletons" / "triangles", any letter case; throws ExportError.
+TConjunction ConjunctionNamed(const std::string& name);
+TOutputMode OutputModeNamed(const std::string& name);
+const char* ConjunctionName(TConjunction conjunction);  // "minimum" or "product"
+const char* OutputModeName(TOutputMode mode);           // "singletons" or "triangles"
+
+class TRuleEvaluator {
+public:
+    // Borrows the rule base for its whole life.
+    TRuleEvaluator(const TRuleBase& rules, TConjunction conjunction, TOutputMode mode);
+
+    // The degree to which the inputs satisfy an antecedent. Requires inputs for every variable.
+    double Degree(const TRuleExpression& expression, std::span<const double> inputs) const;
+    // One value per output into outputs, NaN where no rule is active. Requires
+    // inputs.size() >= Inputs() and outputs.size() >= Outputs() (checked).
+    void Evaluate(std::span<const double> inputs, std::span<double> outputs) const;
+
+    TConjunction Conjunction() const { return conjunction_; }
+    TOutputMode Mode() const { return mode_; }
+
+private:
+    double Centre(int output, int term) const;
+    double Centroid(int output, std::span<const double> activation) const;
+
+    const TRuleBase& rules_;
+    TConjunction conjunction_;
+    TOutputMode mode_;
+};
+
+}  // namespace glean

@@ -1,0 +1,127 @@
+#include "RuleEngine/TFidelity.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "FileHandler/TRuleFile.h"
+#include "support/TestSupport.h"
+
+namespace glean {
+namespace {
+
+std::unique_ptr<TFuzzyRuleSet> Load(const char* name) {
+    std::ifstream in(std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name);
+    FileTools tools;
+    return TRuleFile::LoadRules(tools, in);
+}
+
+// A network of fan.rul's shape: two inputs and one output of three terms each.
+TOmbra FanShapedNetwork(int inputs = 2) {
+    const std::vector<int> mfPerInput(inputs, 3), mfPerOutput{3};
+    TOmbra network(inputs, mfPerInput, 4, mfPerOutput, 1);
+    std::vector<double> weights(network.GetWeightLayer(2).size());
+    for (std::size_t i = 0; i < weights.size(); ++i)
+        weights[i] = 0.1 * double(i % 7);
+    network.SetWeightLayer(2, weights);
+    network.SetWeightLayer(3, std::vector<double>(12, 0.5));
+    return network;
+}
+
+TEST(TFidelity, GridCoversEveryCombinationLastInputFastest) {
+    const auto rules = Load("fan.rul");
+    const TRuleBase base(*rules);
+    const auto grid = TFidelity::Grid(base, 3);
+    ASSERT_EQ(grid.size(), 9u);
+    EXPECT_EQ(grid[1], (std::vector<double>{0, 0.5}));
+    EXPECT_EQ(grid[3], (std::vector<double>{0.5, 0}));
+    EXPECT_EQ(grid[8], (std::vector<double>{1, 1}));
+    EXPECT_THROW_TEXT(TFidelity::Grid(base, 1), ExportError,
+                      "a grid needs at least 2 points per input");
+    EXPECT_THROW_TEXT(TFidelity::Grid(base, 1001), ExportError,
+                      "the grid would exceed 1000000 samples");
+}
+
+TEST(TFidelity, SamplesOfADataSetOldestFirst) {
+    const auto rules = Load("fan.rul");
+    const TRuleBase base(*rules);
+    Data data(3, 2, 1, false);
+    for (double row : {1.0, 2.0, 3.0, 4.0}) {
+        const double inputs[] = {row, -row}, outputs[] = {0};
+        data.AppendRow(inputs, outputs, nullptr);
+    }
+    const auto samples = TFidelity::Samples(data, base);
+    ASSERT_EQ(samples.size(), 3u);  // the ring of three dropped the first row
+    EXPECT_EQ(samples[0], (std::vector<double>{2, -2}));
+    EXPECT_EQ(samples[2], (std::vector<double>{4, -4}));
+    Data narrow(1, 1, 1, false);
+    EXPECT_THROW_TEXT(TFidelity::Samples(narrow, base), ExportError,
+                      "the data set has 1 inputs, the rules 2");
+}
+
+TEST(TFidelity, RuleStatisticsCountAtomsOfAnyOperator) {
+    const auto rules = Load("compound.rul");
+    const TRuleStatistics s = TFidelity::Statistics(TRuleBase(*rules));
+    EXPECT_EQ(s.Rules, 5);
+    EXPECT_EQ(s.EngineRules, 6);  // seven consequences, one weighing -0.2
+    EXPECT_EQ(s.MinAntecedents, 1);
+    EXPECT_EQ(s.MaxAntecedents, 3);
+    EXPECT_DOUBLE_EQ(s.MeanAntecedents, 2.0);
+    EXPECT_EQ(s.MinConsequents, 1);
+    EXPECT_EQ(s.MaxConsequents, 2);
+    EXPECT_DOUBLE_EQ(s.MeanConsequents, 1.4);
+}
+
+TEST(TFidelity, ComparesOnSamplesWhereARuleIsActive) {
+    const auto rules = Load("fan.rul");
+    const TRuleBase base(*rules);
+    const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
+    TOmbra network = FanShapedNetwork();
+    TFidelity fidelity(network, evaluator, base);
+    std::ostringstream table;
+    const auto grid = TFidelity::Grid(base, 3);
+    const TFidelityReport report = fidelity.Measure(grid, &table);
+    EXPECT_EQ(report.Samples, 9);
+    ASSERT_EQ(report.Outputs.size(), 1u);
+    EXPECT_EQ(report.Outputs[0].Silent, 2);  // Cold with Normal or Humid: no rule
+    double largest = 0, squares = 0;
+    for (const auto& sample : grid) {
+        double rule = 0, net = 0;
+        evaluator.Evaluate(sample, std::span<double>(&rule, 1));
+        network.Recall(sample, std::span<double>(&net, 1));
+        if (std::isnan(rule)) continue;
+        largest = std::max(largest, std::fabs(rule - net));
+        squares += (rule - net) * (rule - net);
+    }
+    EXPECT_DOUBLE_EQ(report.Outputs[0].Largest, largest);
+    EXPECT_DOUBLE_EQ(report.Outputs[0].Rms, std::sqrt(squares / 7));
+    EXPECT_GT(largest, 0);
+
+    std::istringstream lines(table.str());
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "Temperature Humidity FanSpeed FanSpeed@network");
+    std::getline(lines, line);
+    EXPECT_EQ(line.substr(0, 6), "0 0 0 ");
+    std::getline(lines, line);
+    EXPECT_EQ(line.substr(0, 12), "0 0.5 nan 0.");
+
+    std::ostringstream text;
+    fidelity.WriteReport(report, text);
+    EXPECT_NE(text.str().find("(singletons, minimum), 9 samples\n"), std::string::npos);
+    EXPECT_NE(text.str().find("  22.2%\nrules 4 (5 engine rules)\n"), std::string::npos);
+}
+
+TEST(TFidelity, RefusesANetworkOfAnotherShape) {
+    const auto rules = Load("fan.rul");
+    const TRuleBase base(*rules);
+    const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
+    TOmbra network = FanShapedNetwork(3);
+    EXPECT_THROW_TEXT(TFidelity(network, evaluator, base), ExportError,
+                      "the network has 3 inputs and 1 outputs, the rules 2 and 1");
+}
+
+}  // namespace
+}  // namespace glean
