@@ -75,27 +75,24 @@ bool HasWritableLabels(const Data* data) {
     return true;
 }
 
-// An open data set file, read up to and including its DATA start tag.
-struct OpenedDataSet {
-    std::ifstream in;
+// The start of a data set, read up to and including its DATA start tag.
+struct DataSetStart {
     std::string dataSetName;
     std::string dataName;
     DataSetCounts counts;
 };
 
-// Opens the file and reads its header and the DATA start tag; false when it cannot be opened.
-// The row count is checked only where the caller needs it, before the DATA start tag.
-bool OpenDataSet(FileTools& tools, const std::string& fileName, OpenedDataSet& file,
-                 bool needRows) {
-    file.in.open(fileName, std::ios::binary);
-    if (!file.in) return false;
-    BlockItem item = tools.ReadItem(file.in);
-    file.dataSetName = tools.ExpectBlockStart(file.in, item, "DATASET");
+// Reads the header and the DATA start tag. The row count is checked only where the caller needs
+// it, before the DATA start tag.
+DataSetStart ReadDataSetStart(FileTools& tools, std::istream& in, bool needRows) {
+    DataSetStart start;
+    BlockItem item = tools.ReadItem(in);
+    start.dataSetName = tools.ExpectBlockStart(in, item, "DATASET");
     // A bad header hands back the offending statement, on which the DATA start tag check fails.
-    ReadDataSetHeader(tools, file.in, file.counts, item);
-    if (needRows) GLEAN_CHECK_TEXT(file.counts.rows >= 0, "LngRows>=0");
-    file.dataName = tools.ExpectBlockStart(file.in, item, "DATA");
-    return true;
+    ReadDataSetHeader(tools, in, start.counts, item);
+    if (needRows) GLEAN_CHECK_TEXT(start.counts.rows >= 0, "LngRows>=0");
+    start.dataName = tools.ExpectBlockStart(in, item, "DATA");
+    return start;
 }
 
 void ReadNumbers(FileTools& tools, std::istream& in, const std::string& blockdef,
@@ -108,8 +105,9 @@ void ReadNumbers(FileTools& tools, std::istream& in, const std::string& blockdef
 }
 
 // Reads rows into new objects of capacity rows, as the layout asks for them.
-void ReadRows(FileTools& tools, OpenedDataSet& file, const RowLayout& layout, int rows,
-              std::unique_ptr<Data>& first, std::unique_ptr<Data>& second) {
+void ReadRows(FileTools& tools, std::istream& in, const std::string& dataName,
+              const RowLayout& layout, int rows, std::unique_ptr<Data>& first,
+              std::unique_ptr<Data>& second) {
     if (layout.HasFirst()) {
         first = std::make_unique<Data>(rows, layout.inputs, layout.expectedOutputs,
                                        layout.expectedLabels);
@@ -124,68 +122,78 @@ void ReadRows(FileTools& tools, OpenedDataSet& file, const RowLayout& layout, in
     std::vector<double> errors(static_cast<std::size_t>(layout.errors));
     for (int row = 0; row < rows; ++row) {
         for (auto* values : {&inputs, &expected, &generated, &errors}) {
-            ReadNumbers(tools, file.in, file.dataName, *values);
+            ReadNumbers(tools, in, dataName, *values);
         }
         const TLabelList expectedLabels =
-            layout.expectedLabels ? ReadLabelList(tools, file.in) : TLabelList();
+            layout.expectedLabels ? ReadLabelList(tools, in) : TLabelList();
         const TLabelList generatedLabels =
-            layout.generatedLabels ? ReadLabelList(tools, file.in) : TLabelList();
+            layout.generatedLabels ? ReadLabelList(tools, in) : TLabelList();
         if (first) first->AppendRow(inputs, expected, &expectedLabels);
         if (second) second->AppendRow(generated, errors, &generatedLabels);
     }
 }
 
-void ExpectEndTags(FileTools& tools, OpenedDataSet& file) {
+void ExpectEndTags(FileTools& tools, std::istream& in, const DataSetStart& start) {
     BlockItem item;
-    tools.ReadItem(file.in, item, &file.dataName);
-    tools.ExpectBlockEnd(file.in, item);
-    tools.ReadItem(file.in, item, &file.dataSetName);
-    tools.ExpectBlockEnd(file.in, item);
-    tools.ReadItem(file.in, item);
-    tools.ExpectBlockEnd(file.in, item);
+    tools.ReadItem(in, item, &start.dataName);
+    tools.ExpectBlockEnd(in, item);
+    tools.ReadItem(in, item, &start.dataSetName);
+    tools.ExpectBlockEnd(in, item);
+    tools.ReadItem(in, item);
+    tools.ExpectBlockEnd(in, item);
 }
 
-int Load(FileTools& tools, const std::string& fileName, std::unique_ptr<Data>& first,
+int Load(FileTools& tools, std::istream& in, std::unique_ptr<Data>& first,
          std::unique_ptr<Data>* second) {
     first.reset();
     if (second) second->reset();
-    OpenedDataSet file;
-    if (!OpenDataSet(tools, fileName, file, true)) return FILE_READ_ERROR;
-    const RowLayout layout = LayoutOf(file.counts);
+    const DataSetStart start = ReadDataSetStart(tools, in, true);
+    const RowLayout layout = LayoutOf(start.counts);
     if (second == nullptr && layout.HasSecond()) return BAD_HEADER;
-    if (!FitsInMemory(file.counts.rows, layout)) return DATA_TOO_LARGE;
+    if (!FitsInMemory(start.counts.rows, layout)) return DATA_TOO_LARGE;
     std::unique_ptr<Data> loadedFirst;
     std::unique_ptr<Data> loadedSecond;
-    ReadRows(tools, file, layout, file.counts.rows, loadedFirst, loadedSecond);
-    ExpectEndTags(tools, file);
+    ReadRows(tools, in, start.dataName, layout, start.counts.rows, loadedFirst, loadedSecond);
+    ExpectEndTags(tools, in, start);
     first = std::move(loadedFirst);
     if (second) *second = std::move(loadedSecond);
     return SUCCESS;
 }
 
-int LoadBlock(FileTools& tools, const std::string& fileName, std::int64_t& offset, int rows,
+int LoadBlock(FileTools& tools, std::istream& in, std::int64_t& offset, int rows,
               std::unique_ptr<Data>& first, std::unique_ptr<Data>* second) {
     GLEAN_CHECK_TEXT(rows >= 0, "LngRows>=0");
     GLEAN_CHECK_TEXT(offset >= 0, "offset >= 0");
     first.reset();
     if (second) second->reset();
-    OpenedDataSet file;
-    if (!OpenDataSet(tools, fileName, file, false)) return FILE_READ_ERROR;
-    const RowLayout layout = LayoutOf(file.counts);
+    const DataSetStart start = ReadDataSetStart(tools, in, false);
+    const RowLayout layout = LayoutOf(start.counts);
     if (second == nullptr && layout.HasSecond()) return BAD_HEADER;
     if (!FitsInMemory(rows, layout)) return DATA_TOO_LARGE;
     // Positions come from the buffer itself: the stream's own tellg fails once end of input
     // has been seen.
-    std::streambuf& buffer = *file.in.rdbuf();
-    const std::streamoff start = buffer.pubseekoff(0, std::ios::cur, std::ios::in);
-    buffer.pubseekpos(start + std::streamoff(offset), std::ios::in);
+    std::streambuf& buffer = *in.rdbuf();
+    const std::streamoff begin = buffer.pubseekoff(0, std::ios::cur, std::ios::in);
+    buffer.pubseekpos(begin + std::streamoff(offset), std::ios::in);
     std::unique_ptr<Data> loadedFirst;
     std::unique_ptr<Data> loadedSecond;
-    ReadRows(tools, file, layout, rows, loadedFirst, loadedSecond);
-    offset = std::int64_t(buffer.pubseekoff(0, std::ios::cur, std::ios::in) - start);
+    ReadRows(tools, in, start.dataName, layout, rows, loadedFirst, loadedSecond);
+    offset = std::int64_t(buffer.pubseekoff(0, std::ios::cur, std::ios::in) - begin);
     first = std::move(loadedFirst);
     if (second) *second = std::move(loadedSecond);
     return SUCCESS;
+}
+
+// Runs a stream loader on the opened file; FILE_READ_ERROR, and no objects, when it cannot be
+// opened.
+template <typename Loader>
+int LoadFromFile(const std::string& fileName, std::unique_ptr<Data>& first,
+                 std::unique_ptr<Data>* second, Loader load) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (in) return load(in);
+    first.reset();
+    if (second) second->reset();
+    return FILE_READ_ERROR;
 }
 
 // The value of a header statement: a count, or LABELS for -1.
@@ -232,21 +240,46 @@ void WriteCount(FileTools& tools, std::ostream& out, std::string_view key, int c
 
 int LoadDataSet(FileTools& tools, const std::string& fileName, std::unique_ptr<Data>& first,
                 std::unique_ptr<Data>& second) {
-    return Load(tools, fileName, first, &second);
+    return LoadFromFile(fileName, first, &second,
+                        [&](std::istream& in) { return Load(tools, in, first, &second); });
 }
 
 int LoadInputDataSet(FileTools& tools, const std::string& fileName, std::unique_ptr<Data>& first) {
-    return Load(tools, fileName, first, nullptr);
+    return LoadFromFile(fileName, first, nullptr,
+                        [&](std::istream& in) { return Load(tools, in, first, nullptr); });
 }
 
 int LoadDataSetBlock(FileTools& tools, const std::string& fileName, std::int64_t& offset, int rows,
                      std::unique_ptr<Data>& first, std::unique_ptr<Data>& second) {
-    return LoadBlock(tools, fileName, offset, rows, first, &second);
+    return LoadFromFile(fileName, first, &second, [&](std::istream& in) {
+        return LoadBlock(tools, in, offset, rows, first, &second);
+    });
 }
 
 int LoadInputDataSetBlock(FileTools& tools, const std::string& fileName, std::int64_t& offset,
                           int rows, std::unique_ptr<Data>& first) {
-    return LoadBlock(tools, fileName, offset, rows, first, nullptr);
+    return LoadFromFile(fileName, first, nullptr, [&](std::istream& in) {
+        return LoadBlock(tools, in, offset, rows, first, nullptr);
+    });
+}
+
+int LoadDataSet(FileTools& tools, std::istream& in, std::unique_ptr<Data>& first,
+                std::unique_ptr<Data>& second) {
+    return Load(tools, in, first, &second);
+}
+
+int LoadInputDataSet(FileTools& tools, std::istream& in, std::unique_ptr<Data>& first) {
+    return Load(tools, in, first, nullptr);
+}
+
+int LoadDataSetBlock(FileTools& tools, std::istream& in, std::int64_t& offset, int rows,
+                     std::unique_ptr<Data>& first, std::unique_ptr<Data>& second) {
+    return LoadBlock(tools, in, offset, rows, first, &second);
+}
+
+int LoadInputDataSetBlock(FileTools& tools, std::istream& in, std::int64_t& offset, int rows,
+                          std::unique_ptr<Data>& first) {
+    return LoadBlock(tools, in, offset, rows, first, nullptr);
 }
 
 int ReadDataSetHeader(FileTools& tools, std::istream& in, DataSetCounts& counts, BlockItem& next) {

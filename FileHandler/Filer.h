@@ -72,6 +72,16 @@ int LoadDataSetBlock(FileTools& tools, const std::string& fileName, std::int64_t
 int LoadInputDataSetBlock(FileTools& tools, const std::string& fileName, std::int64_t& offset,
                           int rows, std::unique_ptr<Data>& first);
 
+// The four loaders above on a stream positioned at the start of a data set; they return and
+// throw as the file loaders do, FILE_READ_ERROR aside. The block loaders need a seekable stream.
+int LoadDataSet(FileTools& tools, std::istream& in, std::unique_ptr<Data>& first,
+                std::unique_ptr<Data>& second);
+int LoadInputDataSet(FileTools& tools, std::istream& in, std::unique_ptr<Data>& first);
+int LoadDataSetBlock(FileTools& tools, std::istream& in, std::int64_t& offset, int rows,
+                     std::unique_ptr<Data>& first, std::unique_ptr<Data>& second);
+int LoadInputDataSetBlock(FileTools& tools, std::istream& in, std::int64_t& offset, int rows,
+                          std::unique_ptr<Data>& first);
+
 // Reads header statements after the DATASET start tag into counts; next is the first item that
 // is not a closed header statement. Returns SUCCESS, or BAD_HEADER at an unknown, repeated or
 // out-of-order key, an open statement or a count below -1 (next is then that statement).

@@ -13,6 +13,10 @@ if(GLEAN_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+if(GLEAN_FUZZ)
+  # Coverage instrumentation everywhere; only the fuzz targets link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 # Installed headers keep their folder below this directory, so that code using an installed
 # Glean includes them exactly as the sources do: #include "Ombra/TOmbra.h".

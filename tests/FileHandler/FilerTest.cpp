@@ -349,6 +349,34 @@ TEST_F(FilerTest, BlocksFollowEachOther) {
     EXPECT_CHECK_FAILS(LoadDataSetBlock(tools, Path(), offset, -1, first, second), "LngRows>=0");
 }
 
+// The stream loaders read what the file loaders read, blocks included.
+TEST_F(FilerTest, StreamLoadersMatchFileLoaders) {
+    const std::string text =
+        DataSetFile("[Rows = 3][Inputs = 1][ExpectedOutputs = Labels][Error = 1]",
+                    "1 10 [a]\n2 20 [b=2]\n3 30 []");
+    std::unique_ptr<Data> fromFile, fromFileSecond, fromStream, fromStreamSecond;
+    ASSERT_EQ(LoadDataSet(tools, Write(text), fromFile, fromFileSecond), SUCCESS);
+    std::istringstream in(text);
+    ASSERT_EQ(LoadDataSet(tools, in, fromStream, fromStreamSecond), SUCCESS);
+    ExpectSameData(*fromFile, *fromStream);
+    ExpectSameData(*fromFileSecond, *fromStreamSecond);
+
+    std::int64_t offset = 0;
+    for (int row = 0; row < 3; ++row) {
+        std::istringstream blocks(text);
+        ASSERT_EQ(LoadDataSetBlock(tools, blocks, offset, 1, fromStream, fromStreamSecond),
+                  SUCCESS);
+        EXPECT_EQ(fromStream->GetInputDatum(0, 0), fromFile->GetInputDatum(row, 0));
+        EXPECT_EQ(*fromStream->GetLabels(0), *fromFile->GetLabels(row));
+    }
+    std::istringstream inputs(text);
+    EXPECT_EQ(LoadInputDataSet(tools, inputs, fromStream), BAD_HEADER);
+    EXPECT_EQ(fromStream, nullptr);
+    std::istringstream inputBlock(text);
+    offset = 0;
+    EXPECT_EQ(LoadInputDataSetBlock(tools, inputBlock, offset, 1, fromStream), BAD_HEADER);
+}
+
 // Damaged files end in a result code, a reported syntax error or a failed check, never in a
 // crash or a read outside memory (the sanitizer build watches).
 TEST_F(FilerTest, DamagedFilesFailCleanly) {
