@@ -10,7 +10,7 @@ namespace glean {
 
 template <class T>
 class TArcMatrix {
-  public:
+public:
     // nFrom * nTo copies of `fill`; negative sizes fail "n_from>=0 && n_to>=0".
     TArcMatrix(int nFrom, int nTo, T fill) : nFrom(nFrom), nTo(nTo) {
         GLEAN_CHECK_TEXT(nFrom >= 0 && nTo >= 0, "n_from>=0 && n_to>=0");
@@ -33,6 +33,29 @@ class TArcMatrix {
 
     // Every value, target-major.
     std::vector<T>& Cells() { return cells; }
+
+    // Calls visit(from, to) for every arc, target-major: the traversal order of the sets.
+    template <class Visit>
+    void ForEachArc(Visit visit) const {
+        for (int t = 0; t < nTo; ++t) {
+            for (int f = 0; f < nFrom; ++f)
+                visit(f, t);
+        }
+    }
+
+    // Calls visit(from, toNode) for every source neuron in order.
+    template <class Visit>
+    void ForEachInArc(int toNode, Visit visit) const {
+        for (int f = 0; f < nFrom; ++f)
+            visit(f, toNode);
+    }
+
+    // Calls visit(fromNode, to) for every target neuron in order.
+    template <class Visit>
+    void ForEachOutArc(int fromNode, Visit visit) const {
+        for (int t = 0; t < nTo; ++t)
+            visit(fromNode, t);
+    }
 
     // Drops column `index` (source neuron).
     void RemoveFrom(int index) {
@@ -70,7 +93,7 @@ class TArcMatrix {
         });
     }
 
-  private:
+private:
     std::size_t Offset(int from, int to) const {
         return static_cast<std::size_t>(to) * static_cast<std::size_t>(nFrom) +
                static_cast<std::size_t>(from);

@@ -68,43 +68,32 @@ void TPrunedConnections::SetUntrainable(int from, int to) {
 void TPrunedConnections::ForAllInArcs(TIterateObj& v, int toNode, int mask) {
     Prepare(v);
     CheckSizes();
-    for (int f = 0; f < array_weights.NumFrom(); ++f)
-        VisitArc(v, f, toNode, mask);
+    array_weights.ForEachInArc(toNode, [&](int f, int t) { VisitArc(v, f, t, mask); });
 }
 
 void TPrunedConnections::ForAllOutArcs(TIterateObj& v, int fromNode, int mask) {
     Prepare(v);
     CheckSizes();
-    for (int t = 0; t < array_weights.NumTo(); ++t)
-        VisitArc(v, fromNode, t, mask);
+    array_weights.ForEachOutArc(fromNode, [&](int f, int t) { VisitArc(v, f, t, mask); });
 }
 
 void TPrunedConnections::ForAllArcs(TIterateObj& v, int mask) {
     Prepare(v);
     CheckSizes();
-    for (int t = 0; t < array_weights.NumTo(); ++t) {
-        for (int f = 0; f < array_weights.NumFrom(); ++f)
-            VisitArc(v, f, t, mask);
-    }
+    array_weights.ForEachArc([&](int f, int t) { VisitArc(v, f, t, mask); });
 }
 
 void TPrunedConnections::ForAllArcs2(TIterateObj2& v, TBasicNetwork& second, int mask) {
     Prepare(v, second);
     CheckSizes();
-    for (int t = 0; t < array_weights.NumTo(); ++t) {
-        for (int f = 0; f < array_weights.NumFrom(); ++f)
-            VisitArc(v, f, t, mask);
-    }
+    array_weights.ForEachArc([&](int f, int t) { VisitArc(v, f, t, mask); });
 }
 
 void TPrunedConnections::ForAllArcs3(TIterateObj3& v, TBasicNetwork& second, TBasicNetwork& third,
                                      int mask) {
     Prepare(v, second, third);
     CheckSizes();
-    for (int t = 0; t < array_weights.NumTo(); ++t) {
-        for (int f = 0; f < array_weights.NumFrom(); ++f)
-            VisitArc(v, f, t, mask);
-    }
+    array_weights.ForEachArc([&](int f, int t) { VisitArc(v, f, t, mask); });
 }
 
 std::string TPrunedConnections::GetConnectionsNType() const {
