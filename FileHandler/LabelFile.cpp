@@ -231,6 +231,7 @@ void SaveLabels(std::ostream& out, const TOmbraLabel& labels) {
     WriteNames(tools, out, "OutputMFLabels", "Action", labels.NumActions,
                &TOmbraLabel::GetActionName, labels);
     tools.WriteEndTag(out, "OmbraLabels");
+    out.flush();
 }
 
 }  // namespace glean

@@ -58,7 +58,7 @@ int ParameterIndex(const TBasicNeuron& neuron, const std::string& name) {
 
 // Whether `token` is the one-letter trainable mark `mark` (upper case) in any letter case, as
 // SameText compares; asked once per matrix cell, so without building a text to compare with.
-bool IsMark(const std::string& token, char mark) {
+bool IsMark(std::string_view token, char mark) {
     return token.size() == 1 && std::toupper(static_cast<unsigned char>(token[0])) == mark;
 }
 
@@ -94,6 +94,8 @@ private:
     void ReadConnections(const std::string& block);
     std::unique_ptr<TBasicConnections> NewConnections(const std::string& type, int from, int to);
     void ReadMatrix(TBasicConnections& set, const std::string& block);
+    void ReadMatrixWeight(TBasicConnections& set, int from, int to, std::string_view token);
+    void ReadMatrixMark(TBasicConnections& set, int from, int to, std::string_view token);
     void ReadWeightList(TBasicConnections& set, const std::string& block);
     void ReadWeightListEntry(TBasicConnections& set, const std::string& block);
 
@@ -461,28 +463,45 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
     for (int from = 0; from < nFrom; ++from) {
         for (int to = 0; to < nTo; ++to) {
             for (Attribute attribute : columns) {
-                Next(block);
-                if (item_.kind != BlockItem::Token) Fail("Token Expected");
+                // Matrices are most of a large file: their plain tokens skip the item machinery.
+                std::string_view token = tools_.TakeBufferedWord(in_);
+                if (token.empty()) {
+                    Next(block);
+                    if (item_.kind != BlockItem::Token) Fail("Token Expected");
+                    token = item_.name;
+                }
                 if (attribute == Weights) {
-                    if (item_.name == "-") {
-                        set.RemoveArc(from, to);
-                    } else {
-                        const double weight = tools_.ParseNumber(in_, item_.name);
-                        set.AddArc(from, to);
-                        set.Weight(from, to) = weight;
-                    }
-                } else if (IsMark(item_.name, 'T')) {
-                    set.SetTrainable(from, to);
-                } else if (IsMark(item_.name, 'F')) {
-                    set.SetUntrainable(from, to);
+                    ReadMatrixWeight(set, from, to, token);
                 } else {
-                    GLEAN_CHECK_TEXT(!set.IsValid(from, to), "!conn -> IsValid(from,to)");
+                    ReadMatrixMark(set, from, to, token);
                 }
             }
         }
     }
     Next(block);
     tools_.ExpectBlockEnd(in_, item_);
+}
+
+void NetworkReader::ReadMatrixWeight(TBasicConnections& set, int from, int to,
+                                     std::string_view token) {
+    if (token == "-") {
+        set.RemoveArc(from, to);
+        return;
+    }
+    const double weight = tools_.ParseNumber(in_, token);
+    set.AddArc(from, to);
+    set.Weight(from, to) = weight;
+}
+
+void NetworkReader::ReadMatrixMark(TBasicConnections& set, int from, int to,
+                                   std::string_view token) {
+    if (IsMark(token, 'T')) {
+        set.SetTrainable(from, to);
+    } else if (IsMark(token, 'F')) {
+        set.SetUntrainable(from, to);
+    } else {
+        GLEAN_CHECK_TEXT(!set.IsValid(from, to), "!conn -> IsValid(from,to)");
+    }
 }
 
 void NetworkReader::ReadWeightList(TBasicConnections& set, const std::string& block) {
@@ -536,7 +555,9 @@ void NetworkReader::ReadWeightListEntry(TBasicConnections& set, const std::strin
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::string& fileName,
                                                std::unique_ptr<TKQstructure> params) {
     params.reset();
-    std::ifstream in(fileName, std::ios::binary);
+    std::vector<char> buffer;
+    std::ifstream in;
+    OpenBuffered(in, buffer, fileName, std::ios::binary);
     if (!in) throw FileTools::Error("Error on File Open");
     try {
         return ReadNetwork(tools, in);
@@ -819,6 +840,7 @@ void WriteNetwork(FileTools& tools, std::ostream& out, TBasicNetwork& network,
                   std::unique_ptr<TKQstructure> params) {
     params.reset();
     NetworkWriter(tools, out, network).Write();
+    out.flush();
     if (!out) throw FileTools::Error("Error on File Write");
 }
 

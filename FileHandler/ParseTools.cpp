@@ -206,7 +206,6 @@ std::string_view FoundName(const BlockItem& item) {
 
 void WriteLineEnd(std::ostream& out) {
     out.put('\n');
-    out.flush();
 }
 
 // The double at the start of `text` when it is written in plain decimal ("-", digits, ".",
@@ -329,6 +328,12 @@ void FileTools::ReadItem(std::istream& in, BlockItem& item, const std::string* b
     }
 }
 
+std::string_view FileTools::TakeBufferedWord(std::istream& in) const {
+    std::string_view word;
+    if (!Source(in).TakeBufferedWord(word, token_.size())) return {};
+    return word;
+}
+
 BlockItem FileTools::ReadItem(std::istream& in, const std::string* blockdef, bool noBracket) {
     BlockItem item;
     ReadItem(in, item, blockdef, noBracket);
@@ -437,10 +442,11 @@ int FileTools::ParseInteger(std::istream& in, const std::string& text) const {
     return static_cast<int>(value);
 }
 
-double FileTools::ParseNumber(std::istream& in, const std::string& text) const {
+double FileTools::ParseNumber(std::istream& in, std::string_view text) const {
     double value = 0.0;
     if (ParsePlainDecimal(text, value)) return value;
-    const char* start = text.c_str();
+    const std::string terminated(text);  // strtod reads up to a terminating zero
+    const char* start = terminated.c_str();
     char* end = nullptr;
     value = std::strtod(start, &end);
     if (end == start) throw Error("number-expected", in);

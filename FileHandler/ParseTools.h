@@ -35,6 +35,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace glean {
 
@@ -47,6 +48,17 @@ struct BlockItem {
     std::string value;  // Statement: the value; empty otherwise
     bool open = false;  // StartTag and Statement: the closing "]" did not follow
 };
+
+// Opens a file stream (ifstream or ofstream) that moves data in pieces of a megabyte rather than
+// the stream library's few kilobytes, for weight and rule files of hundreds of megabytes. `buffer`
+// becomes the stream's buffer and must outlive its use.
+template <class FileStream>
+void OpenBuffered(FileStream& file, std::vector<char>& buffer, const std::string& fileName,
+                  std::ios::openmode mode) {
+    buffer.resize(std::size_t{1} << 20);
+    file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    file.open(fileName, mode);
+}
 
 // The tool object of the block text syntax: one token buffer, no other state. The stream is
 // passed to every operation; one object serves one file at a time.
@@ -91,6 +103,11 @@ public:
     // As above, returning a new item.
     BlockItem ReadItem(std::istream& in, const std::string* blockdef = nullptr,
                        bool noBracket = false);
+    // The lone token ReadItem would read next, when white space and a whole word lie in the
+    // stream's buffer already: takes them as ReadItem would and returns the word, valid until the
+    // next read. Empty, with nothing taken, in every other case (a comment, a bracket, the end
+    // of the buffered characters), where ReadItem reads on. For long runs of plain tokens.
+    std::string_view TakeBufferedWord(std::istream& in) const;
 
     // The name of a StartTag item, any name. Throws Error "start of block expected".
     std::string ExpectBlockStart(std::istream& in, const BlockItem& item) const;
@@ -121,9 +138,10 @@ public:
     int ParseInteger(std::istream& in, const std::string& text) const;
     // The double that begins `text` at full precision (trailing text ignored). Throws Error
     // "number-expected" when no number begins it.
-    double ParseNumber(std::istream& in, const std::string& text) const;
+    double ParseNumber(std::istream& in, std::string_view text) const;
 
-    // --- Writing (a line end is a newline and a flush) ---
+    // --- Writing (a line end is a newline; each file's writer flushes the stream once, at the
+    // end, so that large files are not written a line per system call) ---
 
     // "[FormatVersion = 1.0]" and two line ends.
     void WriteFormatVersion(std::ostream& out) const;

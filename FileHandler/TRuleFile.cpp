@@ -149,24 +149,6 @@ void AppendConsequences(std::string& text, const TRuleConsequenceList* consequen
     }
 }
 
-// Writes one rule; `line` is working space, reused from rule to rule.
-void WriteRule(const FileTools& tools, std::ostream& out, const TRule& rule,
-               const TFuzzyRuleSet& rules, std::string& line) {
-    line = "if ";
-    if (rule.Antecedent) {
-        AppendExpression(line, *rule.Antecedent, 0, *rules.InputMFList);
-    } else {
-        line += "NULL";
-    }
-    out << line;
-    tools.WriteNewline(out);
-    line = "  then ";
-    AppendConsequences(line, rule.ConsequenceList.get(), *rules.OutputMFList);
-    out << line;
-    tools.WriteNewline(out);
-    tools.WriteNewline(out);
-}
-
 // ---- reading ----
 
 // Counts a LoadExpression call in progress for as long as it runs.
@@ -239,6 +221,13 @@ private:
 };
 
 void TRuleFile::SaveRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules) {
+    BeginRules(tools, out, rules);
+    for (int i = 0; i < rules.RuleList->numRules(); ++i)
+        SaveRule(tools, out, rules.RuleList->GetRule(i), rules);
+    EndRules(tools, out);
+}
+
+void TRuleFile::BeginRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules) {
     GLEAN_CHECK(rules.InputMFList != nullptr);
     GLEAN_CHECK(rules.RuleList != nullptr);
     GLEAN_CHECK(rules.OutputMFList != nullptr);
@@ -250,13 +239,32 @@ void TRuleFile::SaveRules(FileTools& tools, std::ostream& out, const TFuzzyRuleS
     TFuzzyMFFiler::SaveMFList(out, *rules.OutputMFList);
     tools.WriteStartTag(out, "RuleList");
     tools.WriteNewline(out);
-    std::string line;
-    for (int i = 0; i < rules.RuleList->numRules(); ++i) {
-        WriteRule(tools, out, rules.RuleList->GetRule(i), rules, line);
+}
+
+void TRuleFile::SaveRule(FileTools& tools, std::ostream& out, const TRule& rule,
+                         const TFuzzyRuleSet& rules) {
+    GLEAN_CHECK(rules.InputMFList != nullptr);
+    GLEAN_CHECK(rules.OutputMFList != nullptr);
+    std::string line = "if ";
+    if (rule.Antecedent) {
+        AppendExpression(line, *rule.Antecedent, 0, *rules.InputMFList);
+    } else {
+        line += "NULL";
     }
+    out << line;
+    tools.WriteNewline(out);
+    line = "  then ";
+    AppendConsequences(line, rule.ConsequenceList.get(), *rules.OutputMFList);
+    out << line;
+    tools.WriteNewline(out);
+    tools.WriteNewline(out);
+}
+
+void TRuleFile::EndRules(FileTools& tools, std::ostream& out) {
     tools.WriteEndTag(out, "RuleList");
     tools.WriteNewline(out);
     tools.WriteEndTag(out, "FuzzyRules");
+    out.flush();
 }
 
 std::unique_ptr<TFuzzyRuleSet> TRuleFile::LoadRules(FileTools& tools, std::istream& in) {

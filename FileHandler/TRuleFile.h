@@ -36,6 +36,13 @@ public:
     // Writes the whole file. Requires the three parts of the set (internal check); fails with
     // the TExceptions of GetMFSet and GetMF for atoms that point outside the MF lists.
     static void SaveRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules);
+    // SaveRules in three steps, for rules written as they are made instead of held all at once:
+    // everything before the first rule (the set's rule list gives only the rule type), one rule
+    // (its atoms pointing into the set's MF lists), and everything after the last rule.
+    static void BeginRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules);
+    static void SaveRule(FileTools& tools, std::ostream& out, const TRule& rule,
+                         const TFuzzyRuleSet& rules);
+    static void EndRules(FileTools& tools, std::ostream& out);
     // Reads a whole file into a new rule set. Throws as described above; nothing read is kept.
     static std::unique_ptr<TFuzzyRuleSet> LoadRules(FileTools& tools, std::istream& in);
 

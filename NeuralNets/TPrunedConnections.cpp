@@ -10,8 +10,8 @@ TPrunedConnections::TPrunedConnections(TBasicNetwork* network, int fromLayer, in
       array_masks(FromLayerObject().numNeurons, ToLayerObject().numNeurons, FMaskAll) {}
 
 void TPrunedConnections::Randomize(double low, double high) {
-    std::vector<double>& weights = array_weights.Cells();
-    const std::vector<std::uint8_t>& masks = array_masks.Cells();
+    auto& weights = array_weights.Cells();
+    const auto& masks = array_masks.Cells();
     for (std::size_t k = 0; k < weights.size(); ++k) {
         if ((masks[k] & FMaskTrainable) != 0) weights[k] = RandomWeight(low, high);
     }

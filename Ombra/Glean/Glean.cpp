@@ -3,6 +3,7 @@
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <vector>
 
 #include "FileHandler/LabelFile.h"
 #include "FileHandler/NetworkFile.h"
@@ -40,6 +41,41 @@ int Fail(std::ostream& err, const std::string& message) {
     err << message << std::endl;
     return 1;
 }
+
+// The extraction parameters a parameter file gives: null when it names no threshold.
+std::unique_ptr<TKQstructure> ThresholdParams(const GleanParameters& parameters) {
+    if (!parameters.ThresholdInGiven && !parameters.ThresholdOutGiven) return nullptr;
+    auto params = std::make_unique<TKQstructure>("Params");
+    if (parameters.ThresholdInGiven) params->SetReal("ThresholdIn", parameters.ThresholdIn);
+    if (parameters.ThresholdOutGiven) params->SetReal("ThresholdOut", parameters.ThresholdOut);
+    return params;
+}
+
+// An extraction checked and named, before the rule file is touched: the MF lists are built and
+// the thresholds read, so writing can only fail at the stream.
+class RuleFileWriter {
+public:
+    RuleFileWriter(TBasicNetwork& network, const TOmbraLabel* labels,
+                   const GleanParameters& parameters)
+        : network_(RequireOmbra(network)),
+          thresholds_(BeginExtraction(network_, ruleSet_, ThresholdParams(parameters), labels)) {}
+
+    // Writes the rule file, each rule as soon as it is extracted, so that a network of many
+    // thousand rules never has its whole rule set in memory.
+    void Write(std::ostream& out) {
+        FileTools ruleTools;
+        TRuleFile::BeginRules(ruleTools, out, *ruleSet_);
+        ForEachRule(network_, thresholds_, [&](const TRule& rule) {
+            TRuleFile::SaveRule(ruleTools, out, rule, *ruleSet_);
+        });
+        TRuleFile::EndRules(ruleTools, out);
+    }
+
+private:
+    TOmbra& network_;
+    std::unique_ptr<TFuzzyRuleSet> ruleSet_;
+    TExtractionThresholds thresholds_;
+};
 }  // namespace
 
 void ReadParameters(std::istream& in, GleanParameters& parameters) {
@@ -80,7 +116,6 @@ int RunGlean(int argc, const char* const argv[], std::ostream& out, std::ostream
 
 int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ostream& err) {
     FileTools networkTools;
-    FileTools ruleTools;
     try {
         const std::unique_ptr<TBasicNetwork> network =
             LoadNetworkFile(networkTools, parameters.WeightFile);
@@ -92,12 +127,13 @@ int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ost
             labels = LoadLabels(labelFile);
             GLEAN_CHECK_TEXT(labels != nullptr, "PtrLblNames != 0");
         }
-        const std::unique_ptr<TFuzzyRuleSet> ruleSet =
-            ExtractRuleSet(*network, labels.get(), parameters);
+        RuleFileWriter writer(*network, labels.get(), parameters);
         // Opened only now, so that a failed extraction leaves an earlier rule file alone.
-        std::ofstream ruleFile(parameters.RuleFile, std::ios::out | std::ios::trunc);
+        std::vector<char> buffer;
+        std::ofstream ruleFile;
+        OpenBuffered(ruleFile, buffer, parameters.RuleFile, std::ios::out | std::ios::trunc);
         if (!ruleFile) return Fail(err, "Unable to open file " + parameters.RuleFile);
-        TRuleFile::SaveRules(ruleTools, ruleFile, *ruleSet);
+        writer.Write(ruleFile);
         ruleFile.close();
         if (!ruleFile) return Fail(err, "Unable to write file " + parameters.RuleFile);
         return 0;
@@ -116,14 +152,8 @@ int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ost
 std::unique_ptr<TFuzzyRuleSet> ExtractRuleSet(TBasicNetwork& network, const TOmbraLabel* labels,
                                               const GleanParameters& parameters) {
     TOmbra& ombra = RequireOmbra(network);
-    std::unique_ptr<TKQstructure> params;
-    if (parameters.ThresholdInGiven || parameters.ThresholdOutGiven) {
-        params = std::make_unique<TKQstructure>("Params");
-        if (parameters.ThresholdInGiven) params->SetReal("ThresholdIn", parameters.ThresholdIn);
-        if (parameters.ThresholdOutGiven) params->SetReal("ThresholdOut", parameters.ThresholdOut);
-    }
     std::unique_ptr<TFuzzyRuleSet> ruleSet;
-    ExtractRules(ombra, ruleSet, std::move(params), labels);
+    ExtractRules(ombra, ruleSet, ThresholdParams(parameters), labels);
     GLEAN_CHECK_TEXT(ruleSet != nullptr, "PtrFrsGenerated != 0");
     return ruleSet;
 }
@@ -134,10 +164,7 @@ void ExtractRuleFile(std::istream& weights, std::istream* labels, const GleanPar
     const std::unique_ptr<TBasicNetwork> network = ReadNetwork(networkTools, weights);
     std::unique_ptr<TOmbraLabel> names;
     if (labels != nullptr) names = LoadLabels(*labels);
-    const std::unique_ptr<TFuzzyRuleSet> ruleSet =
-        ExtractRuleSet(*network, names.get(), parameters);
-    FileTools ruleTools;
-    TRuleFile::SaveRules(ruleTools, rules, *ruleSet);
+    RuleFileWriter(*network, names.get(), parameters).Write(rules);
 }
 
 }  // namespace glean

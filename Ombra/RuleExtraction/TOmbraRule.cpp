@@ -171,6 +171,14 @@ TOmbra& RequireOmbra(TBasicNetwork& network) {
 
 void ExtractRules(TOmbra& network, std::unique_ptr<TFuzzyRuleSet>& ruleSet,
                   std::unique_ptr<TKQstructure> params, const TOmbraLabel* labels) {
+    const TExtractionThresholds thresholds =
+        BeginExtraction(network, ruleSet, std::move(params), labels);
+    ruleSet->RuleList = BuildRuleList(network, thresholds.thresholdIn, thresholds.thresholdOut);
+}
+
+TExtractionThresholds BeginExtraction(TOmbra& network, std::unique_ptr<TFuzzyRuleSet>& ruleSet,
+                                      std::unique_ptr<TKQstructure> params,
+                                      const TOmbraLabel* labels) {
     const ExtractionSettings settings = ReadSettings(params.get());
     RequireOmbra(network);
     std::unique_ptr<TOmbraLabel> defaultLabels;
@@ -181,10 +189,12 @@ void ExtractRules(TOmbra& network, std::unique_ptr<TFuzzyRuleSet>& ruleSet,
     ruleSet = std::make_unique<TFuzzyRuleSet>();
     GetOmbraMF(network, *labels, ruleSet->InputMFList, ruleSet->OutputMFList);
     GLEAN_CHECK_TEXT(strcasecmp(settings.method, "GLEAN") == 0, "0");
-    ruleSet->RuleList = BuildRuleList(network, settings.thresholdIn, settings.thresholdOut);
+    ruleSet->RuleList = std::make_unique<TRuleList>("Glean", 0);
+    return {settings.thresholdIn, settings.thresholdOut};
 }
 
-std::unique_ptr<TRuleList> BuildRuleList(TOmbra& network, double thresholdIn, double thresholdOut) {
+void ForEachRule(TOmbra& network, const TExtractionThresholds& thresholds,
+                 const std::function<void(TRule&)>& take) {
     const TOmbraStructure shape = network.GetStructure();
     TConditionLayer& conditions = network.ConditionLayer();
     TOmbraOutputLayer& outputs = network.OutputLayer();
@@ -194,14 +204,13 @@ std::unique_ptr<TRuleList> BuildRuleList(TOmbra& network, double thresholdIn, do
     for (int k = 0; k < shape.nInputs; ++k)
         nodesOfInput.push_back(conditions.GetMFNodes(k));
 
-    auto rules = std::make_unique<TRuleList>("Glean", 0);
     for (int r = 0; r < shape.nRules; ++r) {
         std::unique_ptr<TRuleExprList> antecedent;
         for (int k = 0; k < shape.nInputs; ++k) {
             TRuleAtom atom;
             if (!ChooseCondition(conditionToRule, conditions,
-                                 nodesOfInput[static_cast<std::size_t>(k)], k, r, thresholdIn,
-                                 atom)) {
+                                 nodesOfInput[static_cast<std::size_t>(k)], k, r,
+                                 thresholds.thresholdIn, atom)) {
                 continue;
             }
             if (!antecedent) antecedent = std::make_unique<TRuleExprList>("and", 0);
@@ -210,17 +219,23 @@ std::unique_ptr<TRuleList> BuildRuleList(TOmbra& network, double thresholdIn, do
         std::unique_ptr<TRuleConsequenceList> consequences;
         for (int a = 0; a < shape.nActions; ++a) {
             const double weight = ruleToAction.Weight(r, a);
-            if (!(weight > thresholdOut)) continue;
+            if (!(weight > thresholds.thresholdOut)) continue;
             if (!consequences) consequences = std::make_unique<TRuleConsequenceList>(0);
             consequences->InsertConsequence(outputs.outputOf[static_cast<std::size_t>(a)],
                                             outputs.GetMFIndex(a), weight, false, -1);
         }
         if (antecedent && consequences) {
-            rules->InsertRule(TRule(std::make_unique<TRuleExpression>(std::move(antecedent)),
-                                    std::move(consequences)),
-                              -1);
+            TRule rule(std::make_unique<TRuleExpression>(std::move(antecedent)),
+                       std::move(consequences));
+            take(rule);
         }
     }
+}
+
+std::unique_ptr<TRuleList> BuildRuleList(TOmbra& network, double thresholdIn, double thresholdOut) {
+    auto rules = std::make_unique<TRuleList>("Glean", 0);
+    ForEachRule(network, {thresholdIn, thresholdOut},
+                [&](TRule& rule) { rules->InsertRule(std::move(rule), -1); });
     return rules;
 }
 

@@ -7,6 +7,7 @@
 // compared as stored: nothing is normalised, merged or sorted.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,24 @@ TOmbra& RequireOmbra(TBasicNetwork& network);
 // for labels that do not fit, and that of RequireOmbra for a network of another shape.
 void ExtractRules(TOmbra& network, std::unique_ptr<TFuzzyRuleSet>& ruleSet,
                   std::unique_ptr<TKQstructure> params, const TOmbraLabel* labels);
+
+// The thresholds an extraction compares the weights with.
+struct TExtractionThresholds {
+    double thresholdIn = 0.0;
+    double thresholdOut = 0.0;
+};
+
+// ExtractRules up to the first rule: reads the parameters, checks the network and stores in
+// `ruleSet` the two named MF lists and an empty rule list named "Glean". Throws as ExtractRules.
+// With ForEachRule after it, a rule file can be written a rule at a time.
+TExtractionThresholds BeginExtraction(TOmbra& network, std::unique_ptr<TFuzzyRuleSet>& ruleSet,
+                                      std::unique_ptr<TKQstructure> params,
+                                      const TOmbraLabel* labels);
+
+// Calls take(rule) with the rule of each rule neuron that yields one, in rule-neuron order; the
+// rule is the caller's to keep or drop.
+void ForEachRule(TOmbra& network, const TExtractionThresholds& thresholds,
+                 const std::function<void(TRule&)>& take);
 
 // The rules of `network`, in rule-neuron order, in a list named "Glean".
 std::unique_ptr<TRuleList> BuildRuleList(TOmbra& network, double thresholdIn, double thresholdOut);

@@ -376,34 +376,6 @@ TEST(FileToolsTypedReaders, ParseNumberGivesTheDoubleOfStrtodBitForBit) {
     }
 }
 
-// A stream buffer that hands out its text `window` characters at a time, or with no buffer at
-// all (window 0: every character through underflow and uflow), as some streams do.
-class WindowBuffer : public std::streambuf {
-public:
-    WindowBuffer(std::string text, std::size_t window) : text_(std::move(text)), window_(window) {}
-
-protected:
-    int_type underflow() override {
-        if (gptr() != egptr()) return traits_type::to_int_type(*gptr());
-        if (next_ == text_.size()) return traits_type::eof();
-        if (window_ == 0) return traits_type::to_int_type(text_[next_]);
-        char* first = text_.data() + next_;
-        next_ = std::min(text_.size(), next_ + window_);
-        setg(first, first, text_.data() + next_);
-        return traits_type::to_int_type(*first);
-    }
-    int_type uflow() override {
-        if (window_ != 0) return std::streambuf::uflow();
-        if (next_ == text_.size()) return traits_type::eof();
-        return traits_type::to_int_type(text_[next_++]);
-    }
-
-private:
-    std::string text_;
-    std::size_t window_;
-    std::size_t next_ = 0;
-};
-
 TEST(FileToolsLexer, WordsAcrossBufferRefillsAndUnbufferedStreams) {
     const std::string longest(FileTools::TokenBufferSize, 'w');
     const std::string text = "[Alpha = 12.5e-3]  /* a /* nested */ comment */ word,other<>[~End] " +
@@ -411,7 +383,7 @@ TEST(FileToolsLexer, WordsAcrossBufferRefillsAndUnbufferedStreams) {
     const std::vector<std::string> expected = Tokens(text);
     ASSERT_EQ(expected.size(), 18U);
     for (std::size_t window : {0, 1, 2, 3, 7, 4096}) {
-        WindowBuffer buffer(text, window);
+        test::WindowBuffer buffer(text, window);
         std::istream in(&buffer);
         FileTools tools;
         std::vector<std::string> tokens;
@@ -420,25 +392,13 @@ TEST(FileToolsLexer, WordsAcrossBufferRefillsAndUnbufferedStreams) {
         EXPECT_EQ(tokens, expected) << "window " << window;
         EXPECT_TRUE(in.eof());
 
-        WindowBuffer tooLong(longest + "w rest", window);
+        test::WindowBuffer tooLong(longest + "w rest", window);
         std::istream longIn(&tooLong);
         EXPECT_THROW_TEXT(tools.NextToken(longIn), FileTools::Error,
                           "Word longer than 1024 characters");
         EXPECT_EQ(tools.NextToken(longIn), "rest") << "window " << window;
     }
 }
-
-// A string buffer that counts flushes.
-class FlushCounter : public std::stringbuf {
-public:
-    int flushes = 0;
-
-protected:
-    int sync() override {
-        ++flushes;
-        return 0;
-    }
-};
 
 TEST(FileToolsWriters, ExactBytes) {
     FileTools tools;
@@ -483,16 +443,16 @@ TEST(FileToolsWriters, WideNumbersAreWrittenWhole) {
     EXPECT_EQ(manyDecimals.str(), "[K = 0." + std::string("5") + std::string(39, '0') + "]\n");
 }
 
-TEST(FileToolsWriters, LineEndsFlushTheStream) {
+TEST(FileToolsWriters, LineEndsLeaveFlushingToTheFilesWriter) {
     FileTools tools;
-    FlushCounter buffer;
+    test::FlushCounter buffer;
     std::ostream out(&buffer);
     tools.WriteString(out, "A", "1", false);
-    tools.WriteStartTag(out, "B", false);
-    EXPECT_EQ(buffer.flushes, 0);
     tools.WriteString(out, "A", "1");
     tools.WriteFormatVersion(out);
-    EXPECT_EQ(buffer.flushes, 3);
+    tools.WriteNewline(out);
+    EXPECT_EQ(buffer.flushes, 0);
+    EXPECT_EQ(buffer.str(), "A=1 [A = 1]\n[FormatVersion = 1.0]\n\n\n");
 }
 
 TEST(FileToolsWriters, WrittenBlocksReadBack) {

@@ -178,6 +178,23 @@ TEST(SaveRules, WritesTheExtractedRuleForm) {
     EXPECT_LT(outputs, text.find("[RuleList]"));
 }
 
+TEST(SaveRules, ARuleAtATimeGivesTheSameBytesAndOneFlush) {
+    auto rules = std::make_unique<TRuleList>("Ombra", 0);
+    AddRule(*rules, List("and", Exprs(Atom(0, 0, 0.5), Atom(1, 1, 0.7))), {{0, 1, 0.9, false}});
+    AddRule(*rules, Atom(1, 1, 0.25, true), {});
+    const TFuzzyRuleSet set = RuleSet(std::move(rules));
+    FileTools tools;
+    test::FlushCounter buffer;
+    std::ostream out(&buffer);
+    TRuleFile::BeginRules(tools, out, set);
+    for (int i = 0; i < set.RuleList->numRules(); ++i)
+        TRuleFile::SaveRule(tools, out, set.RuleList->GetRule(i), set);
+    EXPECT_EQ(buffer.flushes, 0);
+    TRuleFile::EndRules(tools, out);
+    EXPECT_EQ(buffer.flushes, 1);
+    EXPECT_EQ(buffer.str(), Saved(set));
+}
+
 TEST(SaveRules, WeightsUseSixSignificantDigitsWhateverTheStream) {
     auto rules = std::make_unique<TRuleList>("R", 0);
     AddRule(*rules, Atom(0, 1, 0.123456789, true), {{0, 0, 2.5e-7, false}, {0, 1, 100, false}});
