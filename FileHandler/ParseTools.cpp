@@ -1,9 +1,12 @@
 #include "FileHandler/ParseTools.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -219,6 +222,59 @@ bool ParsePlainDecimal(std::string_view text, double& value) {
     const auto [end, error] = std::from_chars(first, last, value);
     // strtod reads "0x1p3" as hex where from_chars stops at the "x".
     return error == std::errc() && (end == last || (*end != 'x' && *end != 'X'));
+}
+
+// "%g" for 0.0001 <= |value| < 999999.5, where it writes fixed notation: the six digits come from
+// one product with an exact power of ten, whose rounding error (below 1e-10 at that scale)
+// cannot change them unless the product lies next to a rounding tie or a power of ten. There,
+// and outside that range, false: the caller formats exactly.
+bool AppendFixedGeneral(std::string& text, double value) {
+    static constexpr std::array<double, 10> PowersOfTen{1e0, 1e1, 1e2, 1e3, 1e4,
+                                                        1e5, 1e6, 1e7, 1e8, 1e9};
+    constexpr double Margin = 1e-6;
+    const double magnitude = std::fabs(value);
+    if (!(magnitude >= 1e-4 && magnitude < 999999.5)) return false;
+    // The decimal exponent of the first digit, from -4 to 5. The bounds are doubles near the
+    // powers of ten, so it may be one off next to one; the range check of the scaled value
+    // corrects that.
+    static constexpr std::array<double, 9> Decades{1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
+    int exponent = static_cast<int>(std::upper_bound(Decades.begin(), Decades.end(), magnitude) -
+                                    Decades.begin()) -
+                   4;
+    double scaled = magnitude * PowersOfTen[static_cast<std::size_t>(5 - exponent)];
+    if (scaled < 1e5 && exponent > -4) {
+        --exponent;
+        scaled = magnitude * PowersOfTen[static_cast<std::size_t>(5 - exponent)];
+    } else if (scaled >= 1e6 && exponent < 5) {
+        ++exponent;
+        scaled = magnitude * PowersOfTen[static_cast<std::size_t>(5 - exponent)];
+    }
+    if (!(scaled >= 1e5 + Margin && scaled < 1e6 - 0.5 - Margin)) return false;
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5) < Margin) return false;
+    auto digits = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1U : 0U);
+
+    std::array<char, 6> six{};
+    for (std::size_t i = six.size(); i-- > 0; digits /= 10)
+        six[i] = static_cast<char>('0' + digits % 10);
+    std::size_t used = six.size();  // trailing zeros are dropped
+    while (used > 0 && six[used - 1] == '0')
+        --used;
+    if (value < 0) text += '-';
+    if (exponent < 0) {
+        text += "0.";
+        text.append(static_cast<std::size_t>(-exponent - 1), '0');
+        text.append(six.data(), used);
+        return true;
+    }
+    const auto integerDigits = static_cast<std::size_t>(exponent + 1);
+    text.append(six.data(), integerDigits);
+    if (used > integerDigits) {
+        text += '.';
+        text.append(six.data() + integerDigits, used - integerDigits);
+    }
+    return true;
 }
 
 // The value a format version statement carries may be at most this.
@@ -440,6 +496,16 @@ int FileTools::ParseInteger(std::istream& in, const std::string& text) const {
         throw Error("integer-expected", in);
     }
     return static_cast<int>(value);
+}
+
+void AppendGeneralNumber(std::string& text, double value) {
+    if (AppendFixedGeneral(text, value)) return;
+    constexpr int Precision = 6;
+    std::array<char, 32> digits{};
+    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                            std::chars_format::general, Precision);
+    GLEAN_CHECK(error == std::errc());
+    text.append(digits.data(), end);
 }
 
 double FileTools::ParseNumber(std::istream& in, std::string_view text) const {

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -73,17 +74,6 @@ bool ReadsAsNumber(const std::string& text, double& value) {
 
 // ---- writing ----
 
-// The weight in the stream's default form ("%g", precision 6), whatever the caller's stream uses;
-// formatted in place, as rule files carry hundreds of thousands of them.
-void AppendWeight(std::string& text, double weight) {
-    constexpr int DefaultPrecision = 6;
-    std::array<char, 32> digits{};
-    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), weight,
-                                            std::chars_format::general, DefaultPrecision);
-    GLEAN_CHECK(error == std::errc());
-    text.append(digits.data(), end);
-}
-
 void AppendAtom(std::string& text, const TRuleAtom& atom, const TMFSetList& list) {
     const TBasicMFSet* set = list.GetMFSet(atom.Variable);
     GLEAN_CHECK_TEXT(set != nullptr, "set!=NULL");
@@ -95,7 +85,7 @@ void AppendAtom(std::string& text, const TRuleAtom& atom, const TMFSetList& list
     if (atom.Negated) text += "not ";
     text += mf->Name;
     text += ' ';
-    AppendWeight(text, atom.Weight);
+    AppendGeneralNumber(text, atom.Weight);  // "%g", whatever the caller's stream uses
     text += '>';
 }
 
@@ -135,6 +125,15 @@ void AppendExpression(std::string& text, const TRuleExpression& expression, int 
         AppendExpression(text, list.GetSubExpression(i), depth + 1, inputs);
     }
     if (depth > 0) AppendBracket(text, ')');
+}
+
+// Writes a rule line. Standard file streams pass a write of a kilobyte or more straight to the
+// system, bypassing their buffer; lines of large rules are longer, so they go in smaller pieces.
+void WriteLine(const FileTools& tools, std::ostream& out, std::string_view line) {
+    constexpr std::size_t Piece = 512;
+    for (std::size_t start = 0; start < line.size(); start += Piece)
+        out << line.substr(start, Piece);
+    tools.WriteNewline(out);
 }
 
 void AppendConsequences(std::string& text, const TRuleConsequenceList* consequences,
@@ -251,12 +250,10 @@ void TRuleFile::SaveRule(FileTools& tools, std::ostream& out, const TRule& rule,
     } else {
         line += "NULL";
     }
-    out << line;
-    tools.WriteNewline(out);
+    WriteLine(tools, out, line);
     line = "  then ";
     AppendConsequences(line, rule.ConsequenceList.get(), *rules.OutputMFList);
-    out << line;
-    tools.WriteNewline(out);
+    WriteLine(tools, out, line);
     tools.WriteNewline(out);
 }
 
