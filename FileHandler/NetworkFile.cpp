@@ -381,14 +381,7 @@ void NetworkReader::ReadConnections(const std::string& block) {
     if (network_->priv_conns_index[*to][*from]->IsConnected()) Fail("Connections already defined");
     TBasicConnections& set = *network_->InstallConnections(std::move(created));
 
-    const int nFrom = network_->layers[*from]->numNeurons;
-    const int nTo = network_->layers[*to]->numNeurons;
-    if (!SameText(set.GetConnectionsNType(), "FullyConnected")) {
-        for (int s = 0; s < nFrom; ++s) {
-            for (int t = 0; t < nTo; ++t)
-                set.RemoveArc(s, t);
-        }
-    }
+    if (!SameText(set.GetConnectionsNType(), "FullyConnected")) set.RemoveAllArcs();
     for (;; Next(block)) {
         if (AtStartTag("MATRIX")) {
             const std::string matrixBlock = item_.name;

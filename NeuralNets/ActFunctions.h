@@ -18,7 +18,7 @@ using TActFunction = void (*)(TBasicNeuron* neuron, double net);
 // A neuron that computes its own membership degree of its net input; the "Ombra-condition"
 // function asks it, so that the registry needs no knowledge of the fuzzy network's classes.
 class TMembershipNeuron {
-  public:
+public:
     virtual ~TMembershipNeuron() = default;
     // The degree (0 to 1) to which `x` belongs to the neuron's membership function.
     virtual double MembershipDegree(double x) const = 0;
@@ -41,7 +41,7 @@ void ActOmbraCondition(TBasicNeuron* neuron, double net);   // "Ombra-condition"
 
 // Names of activation functions; names compare ignoring case and are unique within a registry.
 class TFnRegistry {
-  public:
+public:
     TFnRegistry();
     virtual ~TFnRegistry() = default;
     TFnRegistry(const TFnRegistry&) = delete;
@@ -67,7 +67,7 @@ class TFnRegistry {
     // Name of entry i (0 <= i < Count()), in registration order.
     const std::string& NameAt(int i) const;
 
-  private:
+private:
     struct Entry {
         std::string name;
         TActFunction function;

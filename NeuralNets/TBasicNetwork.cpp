@@ -426,6 +426,15 @@ void TBasicConnections::RemoveArc(int, int) {
     GLEAN_FAIL("false");
 }
 
+void TBasicConnections::RemoveAllArcs() {
+    const int nFrom = FromLayerObject().numNeurons;
+    const int nTo = ToLayerObject().numNeurons;
+    for (int from = 0; from < nFrom; ++from) {
+        for (int to = 0; to < nTo; ++to)
+            RemoveArc(from, to);
+    }
+}
+
 void TBasicConnections::AddArc(int, int) {
     GLEAN_FAIL("false");
 }

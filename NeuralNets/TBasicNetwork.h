@@ -44,7 +44,7 @@ double RandomWeight(double low, double high);
 
 // A neuron: its place in its layer, its value slot and its activation function.
 class TBasicNeuron {
-  public:
+public:
     TBasicNeuron() = default;
     virtual ~TBasicNeuron() = default;
 
@@ -78,7 +78,7 @@ class TBasicNeuron {
 
 // A neuron with a gain, the multiplier of the net input used by the gain functions.
 class TGainNeuron : public TBasicNeuron {
-  public:
+public:
     int GetNumParameters() const override;  // 1
     void GetParameters(std::span<double> out) const override;
     void SetParameters(std::span<const double> in) override;
@@ -94,7 +94,7 @@ class TGainNeuron : public TBasicNeuron {
 
 // A row of neurons with one value slot each. Layers are owned by their network.
 class TBasicLayer {
-  public:
+public:
     // `numNeurons` zeroed values, no common function, no dimensions; a negative count fails
     // "numNeurons>=0".
     TBasicLayer(TBasicNetwork* network, int layerNum, int numNeurons);
@@ -135,7 +135,7 @@ class TBasicLayer {
     std::vector<double> values;  // net inputs during Propagate, activations after it
     std::vector<int> dimensions;
 
-  protected:
+protected:
     // Gives this layer fresh zeroed values and the dimensions and common function of `source`.
     void CopyBaseState(const TBasicLayer& source);
     // Copies the input vector into values (checking its length).
@@ -147,14 +147,14 @@ class TBasicLayer {
 // A layer whose neurons are kept in one array of neuron class N.
 template <class N>
 class TNeuronLayer : public TBasicLayer {
-  public:
+public:
     TBasicNeuron* GetNeuron(int i) override;
     void DeleteNeuron(int index) override;
     void InsertNeuron(int index) override;
 
     std::vector<N> nodes;
 
-  protected:
+protected:
     // Neurons with the "error" function, bound to their value slots.
     TNeuronLayer(TBasicNetwork* network, int layerNum, int numNeurons);
     // Copies the base state and every neuron of `source` (Clone).
@@ -165,7 +165,7 @@ class TNeuronLayer : public TBasicLayer {
 
 // A layer of plain neurons ("Simple").
 class TSimpleLayer : public TNeuronLayer<TBasicNeuron> {
-  public:
+public:
     TSimpleLayer(TBasicNetwork* network, int layerNum, int numNeurons);
     std::string GetLayerType() const override;
     std::unique_ptr<TBasicLayer> Clone(TBasicNetwork* owner) const override;
@@ -175,7 +175,7 @@ class TSimpleLayer : public TNeuronLayer<TBasicNeuron> {
 
 // The input layer ("Input"): copies the input vector at the input position, nothing else.
 class TSimpleInputLayer : public TSimpleLayer {
-  public:
+public:
     // A simple layer with the "linear" function.
     TSimpleInputLayer(TBasicNetwork* network, int layerNum, int numNeurons);
     void Propagate(std::span<const double> input) override;
@@ -185,7 +185,7 @@ class TSimpleInputLayer : public TSimpleLayer {
 
 // A layer of gain neurons ("Gain").
 class TGainLayer : public TNeuronLayer<TGainNeuron> {
-  public:
+public:
     TGainLayer(TBasicNetwork* network, int layerNum, int numNeurons, double gain);
     std::string GetLayerType() const override;
     std::unique_ptr<TBasicLayer> Clone(TBasicNetwork* owner) const override;
@@ -199,7 +199,7 @@ class TGainLayer : public TNeuronLayer<TGainNeuron> {
 
 // Handed to a traversal; the set fills in where the walk stands and calls Visit() per arc.
 class TIterateObj {
-  public:
+public:
     virtual ~TIterateObj() = default;
     virtual void Visit() {}
 
@@ -218,21 +218,21 @@ class TIterateObj {
 
 // Sums source value times weight (the net input contribution of the visited arcs).
 class TIterateObjAggregate : public TIterateObj {
-  public:
+public:
     void Visit() override;
     double sum = 0.0;
 };
 
 // Counts the visited arcs.
 class TIterateObjGetNumWeights : public TIterateObj {
-  public:
+public:
     void Visit() override;
     int count = 0;
 };
 
 // Copies the visited weights into `out`, in order; overrunning it fails "count<out.size()".
 class TIterateObjGetWeights : public TIterateObj {
-  public:
+public:
     explicit TIterateObjGetWeights(std::span<double> out) : out(out) {}
     void Visit() override;
     int count = 0;
@@ -241,7 +241,7 @@ class TIterateObjGetWeights : public TIterateObj {
 
 // Writes the visited weights from `in`, in order; overrunning it fails "count<in.size()".
 class TIterateObjSetWeights : public TIterateObj {
-  public:
+public:
     explicit TIterateObjSetWeights(std::span<const double> in) : in(in) {}
     void Visit() override;
     int count = 0;
@@ -250,7 +250,7 @@ class TIterateObjSetWeights : public TIterateObj {
 
 // Gives every visited weight a random value between low and high (RandomWeight).
 class TIterateObjRandomize : public TIterateObj {
-  public:
+public:
     TIterateObjRandomize(double low, double high) : low(low), high(high) {}
     void Visit() override;
     double low;
@@ -259,7 +259,7 @@ class TIterateObjRandomize : public TIterateObj {
 
 // Appends the flags of every visited arc to `buffer`.
 class TIterateObjGetFlags : public TIterateObj {
-  public:
+public:
     void Visit() override;
     std::vector<std::uint8_t> buffer;
 };
@@ -267,7 +267,7 @@ class TIterateObjGetFlags : public TIterateObj {
 // Sets the flags of every visited arc from `data`, in order; overrunning it fails
 // "position<data.size()".
 class TIterateObjSetFlags : public TIterateObj {
-  public:
+public:
     explicit TIterateObjSetFlags(std::span<const std::uint8_t> data) : data(data) {}
     void Visit() override;
     int position = 0;
@@ -276,20 +276,20 @@ class TIterateObjSetFlags : public TIterateObj {
 
 // Makes every visited arc untrainable.
 class TIterateObjAllUntrainable : public TIterateObj {
-  public:
+public:
     void Visit() override;
 };
 
 // Counts the visited arcs (the out-arcs of a neuron that PruneNodes examines).
 class TIterateObjPruneNode : public TIterateObj {
-  public:
+public:
     void Visit() override;
     int count = 0;
 };
 
 // Base of algorithms that walk the same set of two networks of equal shape in step.
 class TIterateObj2 {
-  public:
+public:
     // Binds the set (fromLayer -> toLayer) of both networks; the two must be of one type
     // ("conn1 -> GetConnectionsNType() == conn2 -> GetConnectionsNType()").
     TIterateObj2(TBasicNetwork& first, TBasicNetwork& second, int fromLayer, int toLayer);
@@ -317,7 +317,7 @@ class TIterateObj2 {
 
 // As TIterateObj2, with a third network.
 class TIterateObj3 {
-  public:
+public:
     TIterateObj3(TBasicNetwork& first, TBasicNetwork& second, TBasicNetwork& third, int fromLayer,
                  int toLayer);
     virtual ~TIterateObj3() = default;
@@ -355,7 +355,7 @@ class TIterateObj3 {
 // The arcs from layer fromLayer to layer toLayer of a network: a weight and flags per arc.
 // Sets are owned by their network and destroyed by it.
 class TBasicConnections {
-  public:
+public:
     TBasicConnections(TBasicNetwork* network, int fromLayer, int toLayer);
     virtual ~TBasicConnections() = default;
     TBasicConnections(const TBasicConnections&) = delete;
@@ -380,6 +380,8 @@ class TBasicConnections {
     // Arc editing; not available here ("false").
     virtual void RemoveArc(int from, int to);
     virtual void AddArc(int from, int to);
+    // RemoveArc on every (from, to) of the two layers; sets with their own storage do it at once.
+    virtual void RemoveAllArcs();
     virtual void SetTrainable(int from, int to);
     virtual void SetUntrainable(int from, int to);
     // Traversals: fill the visitor's fields and call Visit() for every arc selected by `mask`.
@@ -415,7 +417,7 @@ class TBasicConnections {
     int fromLayer;
     int toLayer;
 
-  protected:
+protected:
     // The source and target layers; a missing layer fails "layer != NULL".
     TBasicLayer& FromLayerObject() const;
     TBasicLayer& ToLayerObject() const;
@@ -431,7 +433,7 @@ class TBasicConnections {
 
 // The set of two layers that are not joined: no arcs.
 class TEmptyConnections : public TBasicConnections {
-  public:
+public:
     using TBasicConnections::TBasicConnections;
 
     bool IsConnected() const override;  // false
@@ -463,11 +465,11 @@ class TEmptyConnections : public TBasicConnections {
 
 // The layer slots of a network; an index outside fails "layerNum>=0" / "layerNum<numLayers".
 class TLayerTable {
-  public:
+public:
     TBasicLayer* operator[](int layerNum) const;
     int Size() const { return static_cast<int>(slots.size()); }
 
-  private:
+private:
     friend class TBasicNetwork;
     // Stores `layer` in slot layerNum and hands back the previous occupant.
     std::unique_ptr<TBasicLayer> Replace(int layerNum, std::unique_ptr<TBasicLayer> layer);
@@ -476,13 +478,13 @@ class TLayerTable {
 
 // The square matrix of sets, row-major by target layer: table[to][from].
 class TConnectionTable {
-  public:
+public:
     class Row {
-      public:
+    public:
         // The set from `fromLayer`; an index outside fails "fromLayer>=0" / "fromLayer<numLayers".
         TBasicConnections* operator[](int fromLayer) const;
 
-      private:
+    private:
         friend class TConnectionTable;
         Row(const TConnectionTable* table, int toLayer) : table(table), toLayer(toLayer) {}
         const TConnectionTable* table;
@@ -494,7 +496,7 @@ class TConnectionTable {
     Row operator[](int toLayer) const;
     int Size() const { return size; }
 
-  private:
+private:
     friend class TBasicNetwork;
     std::unique_ptr<TBasicConnections>& Cell(int toLayer, int fromLayer);
     int size = 0;
@@ -506,7 +508,7 @@ class TConnectionTable {
 // ---------------------------------------------------------------------------------------------
 
 class TBasicNetwork {
-  public:
+public:
     // No layers; the creator calls Init before anything else.
     TBasicNetwork();
     // Init(n).
@@ -571,7 +573,7 @@ class TBasicNetwork {
     TConnectionTable priv_conns_index;
     std::unique_ptr<TFnRegistry> functions;
 
-  private:
+private:
     void CopyFrom(const TBasicNetwork& x);
     void CheckHiddenLayer(int LayerNum) const;
     // Gives every cell its column and row as layer pair and every layer its slot number.
@@ -584,7 +586,7 @@ class TBasicNetwork {
 
 // Pull-style walk over the arcs of a network, arc by arc from a target neuron.
 class TArcsIterator {
-  public:
+public:
     explicit TArcsIterator(TBasicNetwork& network) : network(&network) {}
     virtual ~TArcsIterator() = default;
 
@@ -604,7 +606,7 @@ class TArcsIterator {
     virtual bool Next() = 0;
     virtual bool Previous() = 0;
 
-  protected:
+protected:
     // Moves to source node `node` of the current set, updating neuron and weight address.
     void StandOn(int node);
 
@@ -622,14 +624,14 @@ class TArcsIterator {
 
 // In-arcs of a target neuron across all source layers.
 class TInAllArcsIterator : public TArcsIterator {
-  public:
+public:
     using TArcsIterator::TArcsIterator;
     virtual void Start(int toLayer, int toNode);
 };
 
 // In-arcs of a target neuron from one source layer.
 class TInLayerArcsIterator : public TArcsIterator {
-  public:
+public:
     using TArcsIterator::TArcsIterator;
     virtual void Start(int toLayer, int toNode, int fromLayer);
 };
@@ -637,7 +639,7 @@ class TInLayerArcsIterator : public TArcsIterator {
 // All-layers in-arc iterator over the matrix sets of a network: visits every position of every
 // connected, non-empty source layer.
 class TConnInAllArcsIterator : public TInAllArcsIterator {
-  public:
+public:
     using TInAllArcsIterator::TInAllArcsIterator;
     void Start(int toLayer, int toNode) override;
     // Starts at the neuron's recorded layer and index.
@@ -646,7 +648,7 @@ class TConnInAllArcsIterator : public TInAllArcsIterator {
     bool Next() override;
     bool Previous() override;
 
-  private:
+private:
     // Positions on the first (forward) or last (backward) node of the next usable source layer
     // in direction `step`; false when there is none.
     bool EnterLayer(int step);
@@ -654,7 +656,7 @@ class TConnInAllArcsIterator : public TInAllArcsIterator {
 
 // Single-source-layer in-arc iterator.
 class TConnInLayerArcsIterator : public TInLayerArcsIterator {
-  public:
+public:
     using TInLayerArcsIterator::TInLayerArcsIterator;
     void Start(int toLayer, int toNode, int fromLayer) override;
     // Starts at the neuron's recorded layer and index, source layer 0.
@@ -672,7 +674,7 @@ class TConnInLayerArcsIterator : public TInLayerArcsIterator {
 
 // A network whose layers are joined by fully connected sets ("Connected").
 class TConnectedNetwork : public TBasicNetwork {
-  public:
+public:
     // No arrays; the creator calls Init.
     TConnectedNetwork() = default;
     // Init(n) only; the creator installs the layers.

@@ -8,7 +8,7 @@
 namespace glean {
 
 class TConnectedConnections : public TBasicConnections {
-  public:
+public:
     // Every weight 0; the sizes are those of the two layers, which must exist ("layer != NULL").
     TConnectedConnections(TBasicNetwork* network, int fromLayer, int toLayer);
 
@@ -41,7 +41,7 @@ class TConnectedConnections : public TBasicConnections {
     void InsertFromNode(int index, double low, double high, bool attached) override;
     void InsertToNode(int index, double low, double high, bool attached) override;
 
-  private:
+private:
     // Checks that the layers still have the sizes of the weight block.
     void CheckSizes() const;
 

@@ -1,5 +1,7 @@
 #include "NeuralNets/TPrunedConnections.h"
 
+#include <algorithm>
+
 #include "KQmessage/Check.h"
 
 namespace glean {
@@ -49,6 +51,12 @@ bool TPrunedConnections::IsTrainable(int from, int to) {
 void TPrunedConnections::RemoveArc(int from, int to) {
     array_masks.At(from, to) = 0;
     array_weights.At(from, to) = 0.0;
+}
+
+void TPrunedConnections::RemoveAllArcs() {
+    CheckSizes();
+    std::fill(array_masks.Cells().begin(), array_masks.Cells().end(), std::uint8_t{0});
+    std::fill(array_weights.Cells().begin(), array_weights.Cells().end(), 0.0);
 }
 
 void TPrunedConnections::AddArc(int from, int to) {

@@ -9,7 +9,7 @@
 namespace glean {
 
 class TPrunedConnections : public TBasicConnections {
-  public:
+public:
     // Every arc present and trainable (FMaskAll), weight 0; the two layers must exist.
     TPrunedConnections(TBasicNetwork* network, int fromLayer, int toLayer);
 
@@ -22,6 +22,7 @@ class TPrunedConnections : public TBasicConnections {
     bool IsTrainable(int from, int to) override;  // flags contain FMaskTrainable
     // Flags 0 and weight 0.
     void RemoveArc(int from, int to) override;
+    void RemoveAllArcs() override;
     // A missing arc gets flags FMaskAll and weight 0; an existing arc is left alone.
     void AddArc(int from, int to) override;
     // Adds FMaskTrainable to an existing arc.
@@ -46,7 +47,7 @@ class TPrunedConnections : public TBasicConnections {
     void InsertFromNode(int index, double low, double high, bool attached) override;
     void InsertToNode(int index, double low, double high, bool attached) override;
 
-  private:
+private:
     void CheckSizes() const;
 
     TArcMatrix<double> array_weights;

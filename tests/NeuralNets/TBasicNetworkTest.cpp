@@ -106,7 +106,7 @@ TEST(TBasicNetwork, ConnectKeepsAnExistingSetAndDisconnectEmptiesTheCell) {
 
 // Layers 0 (1 neuron), 1 (input, 2), 2 (2), 3 (1) joined by a mix of set classes.
 class MixedNetwork : public testing::Test {
-  protected:
+protected:
     MixedNetwork() : net(MakeNetwork({1, 2, 2, 1})) {
         full = net->InstallConnections(std::make_unique<TConnectedConnections>(net.get(), 1, 2));
         net->Connect(0, 2);
@@ -577,7 +577,7 @@ TEST(TConnectedNetwork, BuildsLayersAndJoinsThemFully) {
 
 // Layers 0 (bias, 1), 1 (input, 2), 2 (empty), 3 (2) with sets 0->3, 1->3, 2->3 and 3->3.
 class Iterators : public testing::Test {
-  protected:
+protected:
     Iterators() : net(4, std::vector<int>{1, 2, 0, 2}) {
         net.Connect(0, 3);
         net.Connect(1, 3);

@@ -18,7 +18,7 @@ using test::RecordingVisitor;
 
 // Layer 0: 2 neurons, layer 1 (input): 3 neurons, layer 2: 3 neurons.
 class FullSet : public testing::Test {
-  protected:
+protected:
     FullSet() : net(MakeNetwork({2, 3, 3})) {
         set = net->InstallConnections(std::make_unique<TConnectedConnections>(net.get(), 0, 1));
         NumberWeights(*set, 2, 3, 1.0);  // weight(f, t) = 1 + 10f + t

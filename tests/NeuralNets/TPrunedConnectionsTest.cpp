@@ -18,7 +18,7 @@ using test::RecordingVisitor;
 
 // Layer 0: 2 neurons, layer 1 (input): 3 neurons; the set 0 -> 1 and a set 0 -> 2 of 4 targets.
 class PrunedSet : public testing::Test {
-  protected:
+protected:
     PrunedSet() : net(MakeNetwork({2, 3, 4})) {
         set = net->InstallConnections(std::make_unique<TPrunedConnections>(net.get(), 0, 1));
         NumberWeights(*set, 2, 3, 1.0);  // weight(f, t) = 1 + 10f + t
@@ -83,6 +83,20 @@ TEST_F(PrunedSet, ArcEditingFollowsTheFlags) {
     EXPECT_EQ(set->GetFlags(0, 0), 2);
     EXPECT_CHECK_FAILS(set->RemoveArc(2, 0), "from>=0 && from<n_from");
     EXPECT_CHECK_FAILS(set->GetFlags(0, 3), "to>=0 && to<n_to");
+}
+
+TEST_F(PrunedSet, RemoveAllArcsLeavesNoArcAndNoWeight) {
+    set->SetUntrainable(1, 2);
+    set->RemoveAllArcs();
+    EXPECT_EQ(set->GetNumWeights(FMaskExists), 0);
+    for (int f = 0; f < 2; ++f) {
+        for (int t = 0; t < 3; ++t) {
+            EXPECT_EQ(set->GetFlags(f, t), 0);
+            EXPECT_EQ(set->Weight(f, t), 0.0);
+        }
+    }
+    set->AddArc(1, 2);  // arcs can come back one by one
+    EXPECT_EQ(set->GetNumWeights(FMaskAll), 1);
 }
 
 TEST_F(PrunedSet, RandomizeSkipsFrozenArcsAndEqualBoundsDrawNothing) {
