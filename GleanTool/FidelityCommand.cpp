@@ -24,13 +24,19 @@ int GridPoints(const std::string& text) {
     return points;
 }
 
-std::vector<std::vector<double>> DataSamples(const std::string& fileName, const TRuleBase& rules) {
+// The inputs of a data set's rows, and whether its expected outputs name classes.
+struct TDataSamples {
+    std::vector<std::vector<double>> Inputs;
+    bool Classes = false;
+};
+
+TDataSamples DataSamples(const std::string& fileName, const TRuleBase& rules) {
     FileTools tools;
     std::unique_ptr<Data> data;
     if (LoadInputDataSet(tools, fileName, data) != SUCCESS || !data) {
         throw ToolFailure("cannot read the data set " + fileName);
     }
-    return TFidelity::Samples(*data, rules);
+    return {TFidelity::Samples(*data, rules), TFidelity::OneHotClasses(*data)};
 }
 
 int RunFidelity(std::span<const std::string> words, std::ostream& out) {
@@ -51,12 +57,13 @@ int MeasureFidelity(TOmbra& network, const TFuzzyRuleSet& rules, const TToolArgu
     const TRuleBase base(rules);
     const TRuleEvaluator evaluator(base, ConjunctionOption(arguments), OutputModeOption(arguments));
     TFidelity fidelity(network, evaluator, base);
-    const auto samples = arguments.Has("grid")
-                             ? TFidelity::Grid(base, GridPoints(arguments.Options.at("grid")))
-                             : DataSamples(arguments.Options.at("data"), base);
+    const TDataSamples samples =
+        arguments.Has("grid")
+            ? TDataSamples{TFidelity::Grid(base, GridPoints(arguments.Options.at("grid"))), false}
+            : DataSamples(arguments.Options.at("data"), base);
     std::ostringstream table;
-    const TFidelityReport report =
-        fidelity.Measure(samples, arguments.Has("table") ? &table : nullptr);
+    const TFidelityReport report = fidelity.Measure(
+        samples.Inputs, arguments.Has("table") ? &table : nullptr, samples.Classes);
     if (arguments.Has("table")) WriteTextFile(arguments.Options.at("table"), table.str());
     fidelity.WriteReport(report, out);
     return kToolSuccess;
@@ -77,7 +84,8 @@ const TToolCommand FidelityCommand = {
     "fidelity",
     "  fidelity WEIGHTS RULES (--grid N | --data DATASET) [--conjunction minimum|product]\n"
     "           [--outputs singletons|triangles] [--table FILE]\n"
-    "      compares the rules with the network on N points per input or on a data set\n",
+    "      compares the rules with the network on N points per input or on a data set;\n"
+    "      for a data set of one-hot classes, also how often both pick the same class\n",
     RunFidelity};
 
 }  // namespace glean

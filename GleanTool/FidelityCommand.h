@@ -1,7 +1,8 @@
 // "fidelity WEIGHTS RULES (--grid N | --data DATASET)": runs the network and the rule base on the
 // same samples and prints the fidelity report; "--table FILE" also writes every sample with both
 // outputs, in the column layout of fuzzylite's "-of fld" output followed by the network's
-// outputs.
+// outputs. On a data set whose expected outputs are one-hot classes the report also counts the
+// samples on which the rule base picks the network's class.
 #pragma once
 
 #include <iosfwd>

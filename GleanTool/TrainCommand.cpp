@@ -23,7 +23,8 @@ const TToolCommand TrainCommand = {
     "train",
     "  train DATASET WEIGHTS --rules R [--mf-in N[,N...]] [--mf-out M[,M...]] [--epochs E]\n"
     "        [--rate L] [--momentum M] [--seed S] [--init LOW,HIGH]\n"
-    "        [--centres none|input|output|both] [--consequents any|positive]\n"
+    "        [--centres none|input|output|both] [--centre-rate L] [--centre-gap G]\n"
+    "        [--consequents any|positive]\n"
     "        [--penalty NONE|QUADPENALTY|LWF] [--penalty-params KEY=VALUE[,KEY=VALUE...]]\n"
     "        [--test DATASET]\n"
     "      trains a fuzzy network on the data set and writes its weight file\n",

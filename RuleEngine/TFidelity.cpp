@@ -22,6 +22,18 @@ int AtomCount(const TRuleExpression& expression) {
     return count;
 }
 
+// The position of the first largest value that is not NaN; -1 when every value is NaN.
+int LargestOutput(std::span<const double> values) {
+    int largest = -1;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (std::isnan(values[i])) continue;
+        if (largest < 0 || values[i] > values[static_cast<std::size_t>(largest)]) {
+            largest = static_cast<int>(i);
+        }
+    }
+    return largest;
+}
+
 std::string Fixed(double value, int decimals) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
@@ -103,8 +115,20 @@ TRuleStatistics TFidelity::Statistics(const TRuleBase& rules) {
     return statistics;
 }
 
+bool TFidelity::OneHotClasses(const Data& data) {
+    if (data.Outputs() < 2 || data.DataRows() < 1) return false;
+    std::vector<double> outputs(data.Outputs());
+    for (int i = 0, row = data.First(); i < data.DataRows(); ++i, row = (row + 1) % data.Rows()) {
+        data.GetOutputRow(row, outputs);
+        const auto ones = std::count(outputs.begin(), outputs.end(), 1.0);
+        const auto zeros = std::count(outputs.begin(), outputs.end(), 0.0);
+        if (ones != 1 || ones + zeros != data.Outputs()) return false;
+    }
+    return true;
+}
+
 TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& samples,
-                                   std::ostream* table) {
+                                   std::ostream* table, bool classes) {
     const TEngineNames names = TRuleExporter::Names(rules_);
     if (table) {
         std::string header;
@@ -119,6 +143,7 @@ TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& sampl
     }
     TFidelityReport report;
     report.Samples = static_cast<int>(samples.size());
+    report.Classes.Compared = classes;
     report.Outputs.resize(rules_.Outputs());
     std::vector<double> squares(rules_.Outputs(), 0.0);
     std::vector<double> ruleOutputs(rules_.Outputs()), networkOutputs(rules_.Outputs());
@@ -134,6 +159,14 @@ TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& sampl
             const double difference = std::fabs(ruleOutputs[o] - networkOutputs[o]);
             output.Largest = std::max(output.Largest, difference);
             squares[o] += difference * difference;
+        }
+        if (classes) {
+            const int chosen = LargestOutput(ruleOutputs);
+            if (chosen < 0) {
+                ++report.Classes.Silent;
+            } else if (chosen == LargestOutput(networkOutputs)) {
+                ++report.Classes.Agreeing;
+            }
         }
         if (!table) continue;
         std::string line;
@@ -164,6 +197,12 @@ void TFidelity::WriteReport(const TFidelityReport& report, std::ostream& out) co
         const double share = report.Samples > 0 ? 100.0 * output.Silent / report.Samples : 0;
         out << names.Outputs[o] << "  " << Fixed(output.Rms, 6) << "  " << Fixed(output.Largest, 6)
             << "  " << Fixed(share, 1) << "%\n";
+    }
+    if (report.Classes.Compared) {
+        const TClassAgreement& c = report.Classes;
+        const double share = report.Samples > 0 ? 100.0 * c.Agreeing / report.Samples : 0;
+        out << "class agreement " << c.Agreeing << " of " << report.Samples << " ("
+            << Fixed(share, 1) << "%), no rule active " << c.Silent << '\n';
     }
     const TRuleStatistics& s = report.Statistics;
     out << "rules " << s.Rules << " (" << s.EngineRules << " engine rules)\n";

@@ -28,10 +28,19 @@ struct TRuleStatistics {
     double MeanConsequents = 0;
 };
 
+// Whether the rule base picks the network's class: on a sample it does when the largest of its
+// outputs (outputs no rule activates aside) is the network's largest output, the first of equals.
+struct TClassAgreement {
+    bool Compared = false;  // the outputs were taken for classes
+    int Agreeing = 0;       // samples on which both pick the same class
+    int Silent = 0;         // samples on which no rule is active for any output
+};
+
 struct TFidelityReport {
     int Samples = 0;
     std::vector<TOutputFidelity> Outputs;
     TRuleStatistics Statistics;
+    TClassAgreement Classes;
 };
 
 class TFidelity {
@@ -47,12 +56,17 @@ public:
     // columns than the rule set has inputs.
     static std::vector<std::vector<double>> Samples(const Data& data, const TRuleBase& rules);
     static TRuleStatistics Statistics(const TRuleBase& rules);
+    // True when the data set has at least two expected outputs and every row of them is one 1
+    // among 0s: the outputs name classes.
+    static bool OneHotClasses(const Data& data);
 
-    // Runs both on every sample. When table is given, writes a header and per sample the inputs,
-    // the rule base's outputs and the network's outputs, space separated, exactly.
+    // Runs both on every sample, and with `classes` also counts the class agreement. When table
+    // is given, writes a header and per sample the inputs, the rule base's outputs and the
+    // network's outputs, space separated, exactly.
     TFidelityReport Measure(const std::vector<std::vector<double>>& samples,
-                            std::ostream* table = nullptr);
-    // The report as text, one line per output and the rule statistics.
+                            std::ostream* table = nullptr, bool classes = false);
+    // The report as text, one line per output, the class agreement when counted, and the rule
+    // statistics.
     void WriteReport(const TFidelityReport& report, std::ostream& out) const;
 
 private:

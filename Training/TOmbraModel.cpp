@@ -223,25 +223,40 @@ double TOmbraModel::AddGradient(std::span<const double> input, std::span<const d
     return error;
 }
 
-void TOmbraModel::ProjectCentres() {
-    int first = Offset(1);
-    for (int count : mfPerInput) {
-        OrderCentres(first, count);
-        first += count;
+void TOmbraModel::ProjectCentres(bool inputs, bool outputs, double gap) {
+    GLEAN_CHECK_TEXT(gap >= 0.0, "gap>=0");
+    GLEAN_CHECK_TEXT((MostMFs(true) - 1) * gap <= 1.0 || !inputs, "(MFs-1)*gap<=1");
+    GLEAN_CHECK_TEXT((MostMFs(false) - 1) * gap <= 1.0 || !outputs, "(MFs-1)*gap<=1");
+    if (inputs) {
+        int first = Offset(1);
+        for (int count : mfPerInput) {
+            OrderCentres(first, count, gap);
+            first += count;
+        }
     }
-    first = Offset(4);
-    for (int count : mfPerOutput) {
-        OrderCentres(first, count);
-        first += count;
+    if (outputs) {
+        int first = Offset(4);
+        for (int count : mfPerOutput) {
+            OrderCentres(first, count, gap);
+            first += count;
+        }
     }
 }
 
-void TOmbraModel::OrderCentres(int first, int count) {
+int TOmbraModel::MostMFs(bool inputs) const {
+    const std::vector<int>& counts = inputs ? mfPerInput : mfPerOutput;
+    return counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+}
+
+void TOmbraModel::OrderCentres(int first, int count, double gap) {
+    // Each centre goes between its predecessor plus the gap and the highest place that leaves
+    // room for its successors; min after max, so that a rounding error never inverts the two.
     double floor = 0.0;
-    for (int k = first; k < first + count; ++k) {
-        double& centre = parameters[At(k)];
-        centre = std::clamp(centre, floor, 1.0);
-        floor = centre;
+    for (int k = 0; k < count; ++k) {
+        double& centre = parameters[At(first + k)];
+        const double ceiling = 1.0 - (count - 1 - k) * gap;
+        centre = std::min(std::max(centre, floor), ceiling);
+        floor = centre + gap;
     }
 }
 

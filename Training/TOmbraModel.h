@@ -48,9 +48,12 @@ public:
     double AddGradient(std::span<const double> input, std::span<const double> target,
                        std::span<double> gradient, double scale);
 
-    // Moves every centre into [0, 1] and, within each variable, up to at least its predecessor,
-    // so that the MFs keep their order.
-    void ProjectCentres();
+    // Moves the centres of the layers asked for into [0, 1] and, within each variable, up to at
+    // least `gap` above its predecessor, so that the MFs keep their order and their distance.
+    // Requires "gap>=0" and, for every variable projected, (MFs - 1) * gap <= 1.
+    void ProjectCentres(bool inputs, bool outputs, double gap = 0.0);
+    // The largest number of MFs of one variable among the inputs or the outputs.
+    int MostMFs(bool inputs) const;
 
 private:
     // The membership of condition `c` at x and its derivatives by the centres of the MF, its
@@ -65,7 +68,7 @@ private:
     bool HasLeft(int c) const;
     bool HasRight(int c) const;
     // Moves the centres of `count` MFs starting at parameter `first` into order inside [0, 1].
-    void OrderCentres(int first, int count);
+    void OrderCentres(int first, int count, double gap);
 
     int nInputs = 0;
     int nConditions = 0;

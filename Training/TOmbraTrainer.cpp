@@ -125,6 +125,10 @@ TOmbraTrainer::TOmbraTrainer(TTrainingSettings given)
                        std::isfinite(settings.initialMaximum) &&
                        settings.initialMinimum <= settings.initialMaximum,
                    "Initial weight range is empty");
+    RequireSetting(std::isfinite(settings.centreRate) && settings.centreRate >= 0.0,
+                   "Centre rate must be >= 0");
+    RequireSetting(std::isfinite(settings.centreGap) && settings.centreGap >= 0.0,
+                   "Centre gap must be >= 0");
     const std::string& name = settings.penalty.Name;
     if (strcasecmp(name, "NONE") != 0 && strcasecmp(name, "QUADPENALTY") != 0 &&
         strcasecmp(name, "LWF") != 0) {
@@ -171,11 +175,17 @@ void TOmbraTrainer::Initialise(TOmbra& network) {
 TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream* progress) {
     RequireFit(network, samples, "TOmbraTrainer::Train");
     TOmbraModel model(network);
+    RequireGapFits(model);
     std::span<double> parameters = model.Parameters();
     std::vector<bool> step(parameters.size());
+    std::vector<double> rate(parameters.size(), settings.learningRate);
+    const double centreRate =
+        settings.centreRate > 0.0 ? settings.centreRate : settings.learningRate;
     for (int layer = 1; layer <= 4; ++layer) {
-        for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k)
+        for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k) {
             step[At(k)] = LayerTrained(layer) && model.Trainable()[At(k)];
+            if (layer == 1 || layer == 4) rate[At(k)] = centreRate;
+        }
     }
     const std::size_t firstWeight = At(model.Offset(2));
     const std::size_t weightCount = At(model.Count(2) + model.Count(3));
@@ -195,7 +205,7 @@ TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream
                                std::span<double>(gradient).subspan(firstWeight, weightCount));
             for (std::size_t p = 0; p < parameters.size(); ++p) {
                 if (!step[p]) continue;
-                velocity[p] = settings.momentum * velocity[p] - settings.learningRate * gradient[p];
+                velocity[p] = settings.momentum * velocity[p] - rate[p] * gradient[p];
                 parameters[p] += velocity[p];
             }
             Project(model, step);
@@ -254,11 +264,25 @@ void TOmbraTrainer::Shuffle(std::vector<std::size_t>& order) {
 }
 
 void TOmbraTrainer::Project(TOmbraModel& model, const std::vector<bool>& step) const {
-    if (settings.trainInputCentres || settings.trainOutputCentres) model.ProjectCentres();
+    if (settings.trainInputCentres || settings.trainOutputCentres) {
+        model.ProjectCentres(settings.trainInputCentres, settings.trainOutputCentres,
+                             settings.centreGap);
+    }
     if (!settings.nonNegativeConsequents) return;
     std::span<double> parameters = model.Parameters();
     for (int k = model.Offset(3); k < model.Offset(3) + model.Count(3); ++k) {
         if (step[At(k)] && parameters[At(k)] < 0.0) parameters[At(k)] = 0.0;
+    }
+}
+
+void TOmbraTrainer::RequireGapFits(const TOmbraModel& model) const {
+    for (const bool inputs : {true, false}) {
+        if (!(inputs ? settings.trainInputCentres : settings.trainOutputCentres)) continue;
+        const int most = model.MostMFs(inputs);
+        if ((most - 1) * settings.centreGap > 1.0) {
+            throw TException("Centre gap too wide for " + std::to_string(most) + " MFs",
+                             "Bad Parameter", "TOmbraTrainer::Train");
+        }
     }
 }
 

@@ -4,9 +4,10 @@
 //
 // Objective: J = mean over patterns of sum_o (y_o - t_o)^2 / outputs + Penalty(weights of layers
 // 2 and 3). Each pattern, in an order shuffled anew every epoch, takes one step
-// v = momentum * v - rate * grad(pattern error + penalty), w += v, on the trainable parameters;
-// centres are then moved back into order inside [0, 1] and, when asked for, negative
-// rule-to-action weights back to 0.
+// v = momentum * v - rate * grad(pattern error + penalty), w += v, on the trainable parameters
+// (centres with their own rate when one is set); centres are then moved back into order inside
+// [0, 1], at least the centre gap apart, and, when asked for, negative rule-to-action weights
+// back to 0.
 //
 // Reproducible: every random number comes from a std::mt19937_64 seeded with the settings' seed
 // and is turned into a number or an index by this unit's own arithmetic, so the same settings and
@@ -37,6 +38,12 @@ struct TTrainingSettings {
     double initialMaximum = 1.0;   // rule-to-action weights
     bool trainInputCentres = false;
     bool trainOutputCentres = false;
+    // The step size of the MF centres, 0 for the learning rate. A centre's slope grows with the
+    // inverse square of its MFs' widths, so centres usually want a smaller step than weights.
+    double centreRate = 0.0;
+    // The least distance between neighbouring trained centres of a variable: MFs that move
+    // onto each other leave a step where their slopes vanish, and training cannot part them.
+    double centreGap = 0.0;
     // Keeps the rule-to-action weights at 0 or above, so that a rule only ever asserts its
     // consequents: the rules that extraction reads off then carry the network's whole reasoning.
     bool nonNegativeConsequents = false;
@@ -81,7 +88,8 @@ public:
     // Checks the settings; throws TException (kind "Bad Parameter", operation
     // "TOmbraTrainer::TOmbraTrainer"): "Epochs must be >= 1", "Learning rate must be > 0",
     // "Momentum must be in [0, 1)", "Initial weight range is empty", "Unknown penalty: <name>",
-    // "Penalty parameter is not a number" (a parameter the library's measure cannot read).
+    // "Penalty parameter is not a number" (a parameter the library's measure cannot read),
+    // "Centre rate must be >= 0", "Centre gap must be >= 0".
     explicit TOmbraTrainer(TTrainingSettings settings);
 
     // A new network of `shape` for `samples`' column counts, initialised from the seed. Throws
@@ -94,7 +102,8 @@ public:
     // Trains `network` on `samples`; one progress line per epoch on `progress` (none when null):
     // "epoch N error E penalty P" plus " accuracy A" for one-hot targets. Returns the fit on
     // the samples at the end. Throws TException ("Data set does not fit the network", "Bad
-    // Data", "TOmbraTrainer::Train").
+    // Data", "TOmbraTrainer::Train"), and ("Centre gap too wide for N MFs", "Bad Parameter",
+    // "TOmbraTrainer::Train") when N trained centres of one variable cannot keep it in [0, 1].
     TFit Train(TOmbra& network, const TSamples& samples, std::ostream* progress);
 
     // The penalty of the settings on `weights` (the library's measure) and its gradient, added
@@ -113,6 +122,8 @@ private:
     void Shuffle(std::vector<std::size_t>& order);
     // Whether the settings let training change the parameters of weight layer `layer`.
     bool LayerTrained(int layer) const;
+    // Throws when the centre gap cannot fit the MFs of a variable whose centres are trained.
+    void RequireGapFits(const TOmbraModel& model) const;
     // The projections after every step: ordered centres, and the consequent sign when asked for.
     void Project(TOmbraModel& model, const std::vector<bool>& step) const;
 

@@ -13,9 +13,10 @@ namespace glean {
 
 namespace {
 // Option names as the program's parser stores them, without the leading "--".
-constexpr const char* kTrainOptions[] = {
-    "rules", "mf-in",   "mf-out",  "epochs",         "rate", "momentum",   "seed",
-    "init",  "centres", "penalty", "penalty-params", "test", "consequents"};
+constexpr const char* kTrainOptions[] = {"rules",       "mf-in",       "mf-out",         "epochs",
+                                         "rate",        "momentum",    "seed",           "init",
+                                         "centres",     "penalty",     "penalty-params", "test",
+                                         "consequents", "centre-rate", "centre-gap"};
 constexpr const char* kCsvOptions[] = {"class", "outputs", "holdout-every", "holdout", "names"};
 
 [[noreturn]] void Usage(const std::string& message) {
@@ -112,7 +113,8 @@ void ReportFit(std::ostream& out, const char* what, const TFit& fit) {
 const char* const TrainUsage =
     "train DATASET WEIGHTS --rules R [--mf-in N[,N...]] [--mf-out M[,M...]] [--epochs E] "
     "[--rate L] [--momentum M] [--seed S] [--init LOW,HIGH] "
-    "[--centres none|input|output|both] [--penalty NONE|QUADPENALTY|LWF] "
+    "[--centres none|input|output|both] [--centre-rate L] [--centre-gap G] "
+    "[--penalty NONE|QUADPENALTY|LWF] "
     "[--penalty-params KEY=VALUE[,KEY=VALUE...]] [--consequents any|positive] "
     "[--test DATASET]\n";
 const char* const CsvUsage =
@@ -154,6 +156,12 @@ TTrainJob TrainJobFromArguments(std::span<const std::string> positional,
         s.initialMaximum = ParseNumber<double>("--init", range[1]);
     }
     if (const auto* v = Find(options, "centres")) ReadCentres(*v, s);
+    if (const auto* v = Find(options, "centre-rate")) {
+        s.centreRate = ParseNumber<double>("--centre-rate", *v);
+    }
+    if (const auto* v = Find(options, "centre-gap")) {
+        s.centreGap = ParseNumber<double>("--centre-gap", *v);
+    }
     if (const auto* v = Find(options, "penalty")) s.penalty.Name = *v;
     if (const auto* v = Find(options, "penalty-params")) ReadPenaltyParams(*v, s.penalty);
     if (const auto* v = Find(options, "test")) job.testFile = *v;

@@ -3,6 +3,7 @@
 //
 //   train DATASET WEIGHTS --rules R [--mf-in N[,N...]] [--mf-out M[,M...]] [--epochs E]
 //         [--rate L] [--momentum M] [--seed S] [--init LOW,HIGH] [--centres none|input|output|both]
+//         [--centre-rate L] [--centre-gap G]
 //         [--penalty NONE|QUADPENALTY|LWF] [--penalty-params KEY=VALUE[,KEY=VALUE...]]
 //         [--consequents any|positive] [--test DATASET]
 //   csv CSV DATASET [--names NAME,NAME...] [--class COLUMN] [--outputs K]

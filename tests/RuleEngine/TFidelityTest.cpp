@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "FileHandler/TRuleFile.h"
+#include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "support/TestSupport.h"
 
 namespace glean {
@@ -112,6 +113,74 @@ TEST(TFidelity, ComparesOnSamplesWhereARuleIsActive) {
     fidelity.WriteReport(report, text);
     EXPECT_NE(text.str().find("(singletons, minimum), 9 samples\n"), std::string::npos);
     EXPECT_NE(text.str().find("  22.2%\nrules 4 (5 engine rules)\n"), std::string::npos);
+}
+
+// One input of terms Low, Mid, High and two class outputs of terms No, Yes. Rule neuron 0 reads
+// Low and rule neuron 1 High; `swapped` makes rule 0 vote for class 1 and rule 1 for class 0.
+TOmbra TwoClassNetwork(bool swapped) {
+    const std::vector<int> mfPerInput{3}, mfPerOutput{2, 2};
+    TOmbra network(1, mfPerInput, 2, mfPerOutput, 2);
+    network.SetWeightLayer(1, std::vector<double>{0, 0.5, 1});
+    network.SetWeightLayer(2, std::vector<double>{4, 0, 0, 0, 0, 4});
+    const std::vector<double> votesForClass0{0, 4, 4, 0}, votesForClass1{4, 0, 0, 4};
+    std::vector<double> consequents = swapped ? votesForClass1 : votesForClass0;
+    const std::vector<double>& second = swapped ? votesForClass0 : votesForClass1;
+    consequents.insert(consequents.end(), second.begin(), second.end());
+    network.SetWeightLayer(3, consequents);
+    network.SetWeightLayer(4, std::vector<double>{0, 1, 0, 1});
+    return network;
+}
+
+TEST(TFidelity, ClassAgreementComparesTheLargestOutputs) {
+    TOmbra faithful = TwoClassNetwork(false);
+    std::unique_ptr<TFuzzyRuleSet> rules;
+    ExtractRules(faithful, rules, nullptr, nullptr);
+    const TRuleBase base(*rules);
+    const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
+    // Rules: class 0 at 0 and 0.2, none active at 0.5 (Mid is in no rule), class 1 at 1.
+    const std::vector<std::vector<double>> samples{{0}, {0.2}, {0.5}, {1}};
+
+    TFidelity same(faithful, evaluator, base);
+    TFidelityReport report = same.Measure(samples, nullptr, true);
+    EXPECT_TRUE(report.Classes.Compared);
+    EXPECT_EQ(report.Classes.Agreeing, 3);
+    EXPECT_EQ(report.Classes.Silent, 1);
+    std::ostringstream text;
+    same.WriteReport(report, text);
+    EXPECT_NE(text.str().find("\nclass agreement 3 of 4 (75.0%), no rule active 1\nrules 2 "),
+              std::string::npos)
+        << text.str();
+
+    TOmbra contrary = TwoClassNetwork(true);
+    TFidelity opposite(contrary, evaluator, base);
+    report = opposite.Measure(samples, nullptr, true);
+    EXPECT_EQ(report.Classes.Agreeing, 0);
+    EXPECT_EQ(report.Classes.Silent, 1);
+
+    report = same.Measure(samples);
+    EXPECT_FALSE(report.Classes.Compared);
+    EXPECT_EQ(report.Classes.Agreeing, 0);
+    std::ostringstream plain;
+    same.WriteReport(report, plain);
+    EXPECT_EQ(plain.str().find("class agreement"), std::string::npos);
+}
+
+TEST(TFidelity, OneHotClassesNeedOneOneAmongZerosInEveryRow) {
+    auto oneHot = [](std::vector<std::vector<double>> outputRows) {
+        const int outputs = static_cast<int>(outputRows.front().size());
+        Data data(static_cast<int>(outputRows.size()), 1, outputs, false);
+        for (const std::vector<double>& outputRow : outputRows) {
+            const double input[] = {0.5};
+            data.AppendRow(input, outputRow, nullptr);
+        }
+        return TFidelity::OneHotClasses(data);
+    };
+    EXPECT_TRUE(oneHot({{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}));
+    EXPECT_FALSE(oneHot({{1, 0, 0}, {0, 0.5, 0.5}}));
+    EXPECT_FALSE(oneHot({{1, 0, 0}, {1, 1, 0}}));
+    EXPECT_FALSE(oneHot({{1, 0, 0}, {0, 0, 0}}));
+    EXPECT_FALSE(oneHot({{1}, {1}}));                              // one output names no classes
+    EXPECT_FALSE(TFidelity::OneHotClasses(Data(2, 1, 2, false)));  // no rows
 }
 
 TEST(TFidelity, RefusesANetworkOfAnotherShape) {

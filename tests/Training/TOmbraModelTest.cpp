@@ -34,7 +34,7 @@ std::unique_ptr<TOmbra> RandomNetwork(const Shape& shape, unsigned seed) {
         for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k)
             p[static_cast<std::size_t>(k)] += nudge(random);
     }
-    model.ProjectCentres();
+    model.ProjectCentres(true, true);
     model.Store(*network);
     return network;
 }
@@ -187,13 +187,26 @@ TEST(TOmbraModel, ProjectionKeepsCentresOrderedInsideTheUnitRange) {
     p[o] = 0.9;
     p[o + 1] = 0.4;
     p[o + 2] = 0.95;
-    model.ProjectCentres();
+    const std::vector<double> given(p.begin(), p.end());
+    model.ProjectCentres(true, true);
     const std::vector<double> expected = {0.6, 0.6, 1.0, 0.0, 0.3};
     for (std::size_t k = 0; k < expected.size(); ++k)
         EXPECT_EQ(p[k], expected[k]) << k;
     EXPECT_EQ(p[o], 0.9);
     EXPECT_EQ(p[o + 1], 0.9);
     EXPECT_EQ(p[o + 2], 0.95);
+
+    // With a gap, inputs only: each centre at least 0.25 above its predecessor and low enough
+    // to leave its successors room below 1; the output centres stay as they were.
+    std::copy(given.begin(), given.end(), p.begin());
+    model.ProjectCentres(true, false, 0.25);
+    const std::vector<double> apart = {0.5, 0.75, 1.0, 0.0, 0.3};
+    for (std::size_t k = 0; k < apart.size(); ++k)
+        EXPECT_DOUBLE_EQ(p[k], apart[k]) << k;
+    EXPECT_EQ(p[o + 1], 0.4);
+    EXPECT_CHECK_FAILS(model.ProjectCentres(true, false, -0.1), "gap>=0");
+    EXPECT_CHECK_FAILS(model.ProjectCentres(true, false, 0.6), "(MFs-1)*gap<=1");
+    model.ProjectCentres(false, false, 0.6);  // nothing projected: any gap fits
 }
 
 TEST(TOmbraModel, EqualCentresNeverDivide) {

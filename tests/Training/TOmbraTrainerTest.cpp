@@ -123,28 +123,72 @@ TEST(TOmbraTrainer, ProgressLinePerEpochWithAccuracyForClasses) {
 
 TEST(TOmbraTrainer, TrainedCentresStayOrderedInsideTheUnitRange) {
     const TSamples samples = ThresholdProblem();
-    TTrainingSettings settings = LwfSettings();
-    settings.epochs = 60;
-    settings.learningRate = 2.0;  // large steps push centres hard against their bounds
-    settings.trainInputCentres = true;
-    settings.trainOutputCentres = true;
-    TOmbraTrainer trainer(settings);
-    auto network = trainer.CreateNetwork({{4, 3}, 3, {3}}, samples);
-    trainer.Train(*network, samples, nullptr);
-    for (int layer : {1, 4}) {
-        const std::vector<double> centres = network->GetWeightLayer(layer);
-        const std::vector<int> counts = layer == 1 ? std::vector<int>{4, 3} : std::vector<int>{3};
-        std::size_t k = 0;
-        for (int count : counts) {
-            for (int m = 0; m < count; ++m, ++k) {
-                EXPECT_GE(centres[k], 0.0);
-                EXPECT_LE(centres[k], 1.0);
-                if (m > 0) {
-                    EXPECT_GE(centres[k], centres[k - 1]);
+    for (const double gap : {0.0, 0.2}) {
+        TTrainingSettings settings = LwfSettings();
+        settings.epochs = 60;
+        settings.learningRate = 2.0;  // large steps push centres hard against their bounds
+        settings.trainInputCentres = true;
+        settings.trainOutputCentres = true;
+        settings.centreGap = gap;
+        TOmbraTrainer trainer(settings);
+        auto network = trainer.CreateNetwork({{4, 3}, 3, {3}}, samples);
+        trainer.Train(*network, samples, nullptr);
+        for (int layer : {1, 4}) {
+            const std::vector<double> centres = network->GetWeightLayer(layer);
+            const std::vector<int> counts =
+                layer == 1 ? std::vector<int>{4, 3} : std::vector<int>{3};
+            std::size_t k = 0;
+            for (int count : counts) {
+                for (int m = 0; m < count; ++m, ++k) {
+                    EXPECT_GE(centres[k], 0.0);
+                    EXPECT_LE(centres[k], 1.0);
+                    if (m > 0) {
+                        EXPECT_GE(centres[k] - centres[k - 1], gap - 1e-12) << layer << ' ' << k;
+                    }
                 }
             }
         }
     }
+}
+
+TEST(TOmbraTrainer, CentresMoveAtTheirOwnRate) {
+    const TSamples samples = ThresholdProblem();
+    TTrainingSettings settings = LwfSettings();
+    settings.epochs = 40;
+    settings.trainInputCentres = true;
+    auto trained = [&](double centreRate) {
+        TTrainingSettings s = settings;
+        s.centreRate = centreRate;
+        TOmbraTrainer trainer(s);
+        auto network = trainer.CreateNetwork({{3, 3}, 3, {2}}, samples);
+        trainer.Train(*network, samples, nullptr);
+        return network;
+    };
+    // Rate 0 stands for the learning rate.
+    EXPECT_EQ(Text(*trained(0.0)), Text(*trained(settings.learningRate)));
+    const std::vector<double> even{0, 0.5, 1, 0, 0.5, 1};
+    double moved = 0, crept = 0;
+    const std::vector<double> fast = trained(0.0)->GetWeightLayer(1);
+    const std::vector<double> slow = trained(1e-9)->GetWeightLayer(1);
+    for (std::size_t k = 0; k < even.size(); ++k) {
+        moved = std::max(moved, std::fabs(fast[k] - even[k]));
+        crept = std::max(crept, std::fabs(slow[k] - even[k]));
+    }
+    EXPECT_GT(moved, 1e-3);
+    EXPECT_LT(crept, 1e-6);
+}
+
+TEST(TOmbraTrainer, RefusesACentreGapTheMFsCannotKeep) {
+    const TSamples samples = ThresholdProblem();
+    TTrainingSettings settings = LwfSettings();
+    settings.centreGap = 0.4;
+    TOmbraTrainer trainer(settings);
+    auto network = trainer.CreateNetwork({{4, 3}, 2, {2}}, samples);
+    trainer.Train(*network, samples, nullptr);  // centres not trained: the gap is not used
+    settings.trainInputCentres = true;
+    TOmbraTrainer centred(settings);
+    EXPECT_TEXCEPTION(centred.Train(*network, samples, nullptr), "Centre gap too wide for 4 MFs",
+                      "Bad Parameter", "TOmbraTrainer::Train");
 }
 
 TEST(TOmbraTrainer, PositiveConsequentsStayAtZeroOrAbove) {
@@ -249,6 +293,12 @@ TEST(TOmbraTrainer, RefusesBadSettings) {
                           s.penalty.SetString("FORGETTINGRATE", "fast");
                       })),
                       "Penalty parameter is not a number", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.centreRate = -0.1; })),
+                      "Centre rate must be >= 0", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.centreRate = NAN; })),
+                      "Centre rate must be >= 0", "Bad Parameter", op);
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.centreGap = -0.1; })),
+                      "Centre gap must be >= 0", "Bad Parameter", op);
 }
 
 TEST(TOmbraTrainer, RefusesShapesAndDataThatDoNotFit) {

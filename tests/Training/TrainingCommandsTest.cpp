@@ -30,6 +30,8 @@ TEST(TrainJobFromArguments, ReadsEveryOption) {
                                {"seed", "18446744073709551615"},
                                {"init", "-0.5,2"},
                                {"centres", "output"},
+                               {"centre-rate", "0.002"},
+                               {"centre-gap", "0.15"},
                                {"penalty", "LWF"},
                                {"penalty-params", "LEARNINGRATE=1,FORGETTINGRATE=1e-4"},
                                {"test", "t.dat"},
@@ -48,6 +50,8 @@ TEST(TrainJobFromArguments, ReadsEveryOption) {
     EXPECT_EQ(job.settings.initialMaximum, 2.0);
     EXPECT_FALSE(job.settings.trainInputCentres);
     EXPECT_TRUE(job.settings.trainOutputCentres);
+    EXPECT_EQ(job.settings.centreRate, 0.002);
+    EXPECT_EQ(job.settings.centreGap, 0.15);
     EXPECT_EQ(job.settings.penalty.Name, "LWF");
     EXPECT_TRUE(job.settings.nonNegativeConsequents);
     EXPECT_EQ(job.settings.penalty.GetParameter("FORGETTINGRATE").Name, "1e-4");
@@ -56,6 +60,8 @@ TEST(TrainJobFromArguments, ReadsEveryOption) {
     EXPECT_EQ(defaults.mfIn, (std::vector<int>{3}));
     EXPECT_EQ(defaults.mfOut, (std::vector<int>{2}));
     EXPECT_EQ(defaults.settings.penalty.Name, "NONE");
+    EXPECT_EQ(defaults.settings.centreRate, 0.0);
+    EXPECT_EQ(defaults.settings.centreGap, 0.0);
 }
 
 TEST(TrainJobFromArguments, RefusesWhatItCannotUse) {
@@ -69,6 +75,7 @@ TEST(TrainJobFromArguments, RefusesWhatItCannotUse) {
     usage({{"rules", "2"}, {"rate", "inf"}}, "--rate needs a finite number");
     usage({{"rules", "2"}, {"mf-in", "2,,3"}}, "--mf-in needs a number, not \"\"");
     usage({{"rules", "2"}, {"init", "1"}}, "--init takes LOW,HIGH");
+    usage({{"rules", "2"}, {"centre-gap", "wide"}}, "--centre-gap needs a number, not \"wide\"");
     usage({{"rules", "2"}, {"centres", "all"}},
           "--centres takes none, input, output or both, not \"all\"");
     usage({{"rules", "2"}, {"consequents", "negative"}},
