@@ -261,19 +261,24 @@ bool AppendFixedGeneral(std::string& text, double value) {
     std::size_t used = six.size();  // trailing zeros are dropped
     while (used > 0 && six[used - 1] == '0')
         --used;
-    if (value < 0) text += '-';
+    // Composed in place and appended once: the longest form is "-0.000123456".
+    std::array<char, 16> out{};
+    char* end = out.data();
+    if (value < 0) *end++ = '-';
     if (exponent < 0) {
-        text += "0.";
-        text.append(static_cast<std::size_t>(-exponent - 1), '0');
-        text.append(six.data(), used);
-        return true;
+        *end++ = '0';
+        *end++ = '.';
+        end = std::fill_n(end, -exponent - 1, '0');
+        end = std::copy_n(six.data(), used, end);
+    } else {
+        const auto integerDigits = static_cast<std::size_t>(exponent + 1);
+        end = std::copy_n(six.data(), integerDigits, end);
+        if (used > integerDigits) {
+            *end++ = '.';
+            end = std::copy_n(six.data() + integerDigits, used - integerDigits, end);
+        }
     }
-    const auto integerDigits = static_cast<std::size_t>(exponent + 1);
-    text.append(six.data(), integerDigits);
-    if (used > integerDigits) {
-        text += '.';
-        text.append(six.data() + integerDigits, used - integerDigits);
-    }
+    text.append(out.data(), end);
     return true;
 }
 

@@ -38,20 +38,20 @@ ExtractionSettings ReadSettings(const TKQstructure* params) {
 
 // The antecedent atom of input `input` for rule neuron `rule`: the MF with the strongest weight
 // above both 0 and the threshold (the first of equal weights). False when none qualifies.
-bool ChooseCondition(TBasicConnections& conditionToRule, const TConditionLayer& conditions,
-                     std::span<const int> nodes, int input, int rule, double threshold,
-                     TRuleAtom& atom) {
+// `nodes` are the input's condition neurons in MF order, so a node's place is its MF index.
+bool ChooseCondition(TBasicConnections& conditionToRule, std::span<const int> nodes, int input,
+                     int rule, double threshold, TRuleAtom& atom) {
     double best = 0.0;
     int chosen = -1;
-    for (int node : nodes) {
-        const double weight = conditionToRule.Weight(node, rule);
+    for (std::size_t m = 0; m < nodes.size(); ++m) {
+        const double weight = conditionToRule.Weight(nodes[m], rule);
         if (weight > best && weight > threshold) {
             best = weight;
-            chosen = node;
+            chosen = static_cast<int>(m);
         }
     }
     if (chosen < 0) return false;
-    atom = TRuleAtom{input, conditions.GetMFIndex(chosen), best, false};
+    atom = TRuleAtom{input, chosen, best, false};
     return true;
 }
 
@@ -204,31 +204,39 @@ void ForEachRule(TOmbra& network, const TExtractionThresholds& thresholds,
     for (int k = 0; k < shape.nInputs; ++k)
         nodesOfInput.push_back(conditions.GetMFNodes(k));
 
+    // The atoms of one rule are chosen first, so that its lists are made at their final size
+    // (the size that growing them one by one would reach).
+    std::vector<TRuleAtom> conditionAtoms;
+    std::vector<TRuleAtom> actionAtoms;
     for (int r = 0; r < shape.nRules; ++r) {
-        std::unique_ptr<TRuleExprList> antecedent;
+        conditionAtoms.clear();
         for (int k = 0; k < shape.nInputs; ++k) {
             TRuleAtom atom;
-            if (!ChooseCondition(conditionToRule, conditions,
-                                 nodesOfInput[static_cast<std::size_t>(k)], k, r,
-                                 thresholds.thresholdIn, atom)) {
-                continue;
+            if (ChooseCondition(conditionToRule, nodesOfInput[static_cast<std::size_t>(k)], k, r,
+                                thresholds.thresholdIn, atom)) {
+                conditionAtoms.push_back(atom);
             }
-            if (!antecedent) antecedent = std::make_unique<TRuleExprList>("and", 0);
-            antecedent->InsertSubExpression(TRuleExpression(atom), -1);
         }
-        std::unique_ptr<TRuleConsequenceList> consequences;
+        actionAtoms.clear();
         for (int a = 0; a < shape.nActions; ++a) {
             const double weight = ruleToAction.Weight(r, a);
-            if (!(weight > thresholds.thresholdOut)) continue;
-            if (!consequences) consequences = std::make_unique<TRuleConsequenceList>(0);
-            consequences->InsertConsequence(outputs.outputOf[static_cast<std::size_t>(a)],
-                                            outputs.GetMFIndex(a), weight, false, -1);
+            if (weight > thresholds.thresholdOut) {
+                actionAtoms.push_back(TRuleAtom{outputs.outputOf[static_cast<std::size_t>(a)],
+                                                outputs.GetMFIndex(a), weight, false});
+            }
         }
-        if (antecedent && consequences) {
-            TRule rule(std::make_unique<TRuleExpression>(std::move(antecedent)),
-                       std::move(consequences));
-            take(rule);
-        }
+        if (conditionAtoms.empty() || actionAtoms.empty()) continue;
+        auto antecedent =
+            std::make_unique<TRuleExprList>("and", static_cast<int>(conditionAtoms.size()));
+        for (const TRuleAtom& atom : conditionAtoms)
+            antecedent->InsertSubExpression(TRuleExpression(atom), -1);
+        auto consequences =
+            std::make_unique<TRuleConsequenceList>(static_cast<int>(actionAtoms.size()));
+        for (const TRuleAtom& atom : actionAtoms)
+            consequences->InsertConsequence(atom.Variable, atom.Term, atom.Weight, false, -1);
+        TRule rule(std::make_unique<TRuleExpression>(std::move(antecedent)),
+                   std::move(consequences));
+        take(rule);
     }
 }
 
