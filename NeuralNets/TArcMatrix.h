@@ -2,10 +2,12 @@
 // neuron, and the column and row edits that follow a neuron's insertion or removal.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <memory>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "KQmessage/Check.h"
@@ -72,6 +74,12 @@ public:
         return cells[Offset(from, to)];
     }
 
+    // Copies row `to` (nFrom values) into `values`, which must hold exactly that many.
+    void CopyRow(int to, std::span<T> values) const {
+        GLEAN_CHECK_TEXT(to >= 0 && to < nTo, "to>=0 && to<n_to");
+        GLEAN_CHECK_TEXT(values.size() == static_cast<std::size_t>(nFrom), "values.size()==n_from");
+        std::copy_n(cells.data() + Offset(0, to), nFrom, values.data());
+    }
     // Row `to` (nFrom values); unchecked, for the set's own loops.
     T* Row(int to) { return cells.data() + Offset(0, to); }
 

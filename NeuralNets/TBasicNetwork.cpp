@@ -426,6 +426,13 @@ void TBasicConnections::RemoveArc(int, int) {
     GLEAN_FAIL("false");
 }
 
+void TBasicConnections::GetInWeights(int toNode, std::span<double> weights) {
+    GLEAN_CHECK_TEXT(weights.size() == static_cast<std::size_t>(FromLayerObject().numNeurons),
+                     "weights.size()==n_from");
+    for (std::size_t from = 0; from < weights.size(); ++from)
+        weights[from] = Weight(static_cast<int>(from), toNode);
+}
+
 void TBasicConnections::RemoveAllArcs() {
     const int nFrom = FromLayerObject().numNeurons;
     const int nTo = ToLayerObject().numNeurons;

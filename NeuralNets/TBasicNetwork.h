@@ -373,6 +373,9 @@ public:
     virtual void Randomize(double low, double high);
     // The weight of arc (from, to); an index outside the set fails its range check.
     virtual double& Weight(int from, int to) = 0;
+    // Weight(from, toNode) for every source neuron, in order, into `weights` (whose size must be
+    // the number of source neurons); sets with their own storage copy them at once.
+    virtual void GetInWeights(int toNode, std::span<double> weights);
     // Adds the set's contribution to the target layer's net input (one value per target).
     virtual void Propagate(std::span<double> netInput);
     virtual bool IsValid(int from, int to) = 0;

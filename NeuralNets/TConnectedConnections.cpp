@@ -43,6 +43,11 @@ double& TConnectedConnections::Weight(int from, int to) {
     return array_weights.At(from, to);
 }
 
+void TConnectedConnections::GetInWeights(int toNode, std::span<double> weights) {
+    CheckSizes();
+    array_weights.CopyRow(toNode, weights);
+}
+
 void TConnectedConnections::Propagate(std::span<double> netInput) {
     CheckSizes();
     const int nFrom = array_weights.NumFrom();

@@ -20,6 +20,7 @@ public:
     // Every weight, drawn in storage order (target-major).
     void Randomize(double low, double high) override;
     double& Weight(int from, int to) override;
+    void GetInWeights(int toNode, std::span<double> weights) override;
     // Direct sums over the weight block.
     void Propagate(std::span<double> netInput) override;
     bool IsValid(int from, int to) override;  // true inside the set

@@ -23,6 +23,11 @@ double& TPrunedConnections::Weight(int from, int to) {
     return array_weights.At(from, to);
 }
 
+void TPrunedConnections::GetInWeights(int toNode, std::span<double> weights) {
+    CheckSizes();
+    array_weights.CopyRow(toNode, weights);
+}
+
 void TPrunedConnections::Propagate(std::span<double> netInput) {
     CheckSizes();
     const int nFrom = array_weights.NumFrom();

@@ -16,6 +16,7 @@ public:
     // Every arc whose flags contain FMaskTrainable.
     void Randomize(double low, double high) override;
     double& Weight(int from, int to) override;
+    void GetInWeights(int toNode, std::span<double> weights) override;
     // Direct sums over the existing arcs.
     void Propagate(std::span<double> netInput) override;
     bool IsValid(int from, int to) override;      // flags contain FMaskExists

@@ -11,6 +11,9 @@
 //
 // Own flags (the rest are Google Benchmark's):
 //   --glean_rules=5000,28000   rule counts of the generated networks (40 inputs, 4 outputs, 7 MFs)
+//   --glean_antecedents=0,4    kinds of rules: 0 every variable in every rule (the largest rule
+//                              files), n rules of n conditions as training with a weight penalty
+//                              leaves them, extracted with thresholds of 0.5
 //   --glean_data=<folder>      where generated weight files are cached and rule files written
 //   --glean_check              first checks that each generated file reads back and writes
 //                              again to the same bytes; exit code 1 when not
@@ -52,6 +55,7 @@ constexpr double MB = 1024.0 * 1024.0;
 
 struct Options {
     std::vector<int> rules{5000, 28000};
+    std::vector<int> antecedents{0, 4};
     fs::path data = GLEAN_BENCH_DATA;
     bool check = false;
 };
@@ -125,8 +129,18 @@ struct Size {
         return *network;
     }
     TFuzzyRuleSet& RuleSet() {
-        if (!ruleSet) ExtractRules(RequireOmbra(Network()), ruleSet, nullptr, nullptr);
+        if (!ruleSet) ExtractRules(RequireOmbra(Network()), ruleSet, Thresholds(), nullptr);
         return *ruleSet;
+    }
+    // The extraction thresholds of the run: none where every weight counts, 0.5 where rules are
+    // short.
+    bool HasThresholds() const { return shape.antecedents > 0; }
+    std::unique_ptr<TKQstructure> Thresholds() const {
+        if (!HasThresholds()) return nullptr;
+        auto params = std::make_unique<TKQstructure>("Params");
+        params->SetReal("ThresholdIn", 0.5);
+        params->SetReal("ThresholdOut", 0.5);
+        return params;
     }
 };
 
@@ -157,7 +171,7 @@ void Extract(benchmark::State& state, Size& size) {
     TOmbra& network = RequireOmbra(size.Network());
     for (auto _ : state) {
         std::unique_ptr<TFuzzyRuleSet> ruleSet;
-        ExtractRules(network, ruleSet, nullptr, nullptr);
+        ExtractRules(network, ruleSet, size.Thresholds(), nullptr);
         benchmark::DoNotOptimize(ruleSet.get());
     }
 }
@@ -227,17 +241,25 @@ public:
     std::map<std::string, double> seconds;
 };
 
+// "<rules>" or "<rules>-a<antecedents>".
+std::string Tag(const Size& size) {
+    const int antecedents = size.shape.antecedents;
+    return std::to_string(size.shape.rules) +
+           (antecedents > 0 ? "-a" + std::to_string(antecedents) : "");
+}
+
 std::string Name(std::string_view stage, const Size& size) {
-    return std::string(stage) + "/" + std::to_string(size.shape.rules);
+    return std::string(stage) + "/" + Tag(size);
 }
 
 // The whole run as a process, on `size`'s file.
 void RegisterProcess(Size& size, const fs::path& folder) {
-    const std::string tag = std::to_string(size.shape.rules);
+    const std::string tag = Tag(size);
     const fs::path parameterFile = folder / ("glean-" + tag + ".par");
-    std::ofstream(parameterFile) << "WeightFile = " << size.weightFile.string()
-                                 << "\nRuleFile = " << (folder / ("glean-" + tag + ".rul")).string()
-                                 << '\n';
+    std::ofstream parameters(parameterFile);
+    parameters << "WeightFile = " << size.weightFile.string()
+               << "\nRuleFile = " << (folder / ("glean-" + tag + ".rul")).string() << '\n';
+    if (size.HasThresholds()) parameters << "ThresholdIn = 0.5\nThresholdOut = 0.5\n";
     benchmark::RegisterBenchmark(
         Name("Glean_process", size).c_str(),
         [&size, parameterFile](benchmark::State& s) { Process(s, size, parameterFile); })
@@ -247,7 +269,7 @@ void RegisterProcess(Size& size, const fs::path& folder) {
 
 // The floors and the stages inside this process, on `size`'s file.
 void RegisterStages(Size& size, const fs::path& folder) {
-    const fs::path ruleFile = folder / ("rules-" + std::to_string(size.shape.rules) + ".rul");
+    const fs::path ruleFile = folder / ("rules-" + Tag(size) + ".rul");
     const auto add = [&size](std::string_view stage, auto body) {
         benchmark::RegisterBenchmark(Name(stage, size).c_str(), body)
             ->Unit(benchmark::kMillisecond);
@@ -269,6 +291,13 @@ const char* Verdict(bool met) {
     return met ? "met" : "MISSED";
 }
 
+// "5000 rules of every variable" or "5000 rules of 4 conditions".
+std::string Label(const Size& size) {
+    const int antecedents = size.shape.antecedents;
+    return std::to_string(size.shape.rules) + " rules of " +
+           (antecedents > 0 ? std::to_string(antecedents) + " conditions" : "every variable");
+}
+
 void PrintSummary(const std::vector<Size>& sizes, const std::map<std::string, double>& seconds,
                   long launcherPeakKb) {
     const auto time = [&seconds](std::string_view stage, const Size& size) {
@@ -276,8 +305,7 @@ void PrintSummary(const std::vector<Size>& sizes, const std::map<std::string, do
         return found == seconds.end() ? 0.0 : found->second;
     };
     std::printf("\nSummary (CPU time per run)\n");
-    double fewest = 0.0;
-    double most = 0.0;
+    std::map<int, std::pair<double, double>> perWeightRange;  // per kind of rules: least, most
     for (const Size& size : sizes) {
         const double bytes = static_cast<double>(size.fileBytes);
         const double weights = static_cast<double>(MatrixWeightCount(size.shape));
@@ -289,10 +317,10 @@ void PrintSummary(const std::vector<Size>& sizes, const std::map<std::string, do
         const double rssMb = static_cast<double>(size.peakRssKb) / 1024.0;
         const double perWeight = glean / weights * 1e9;
         if (glean == 0.0 || floor == 0.0 || read == 0.0 || rest == 0.0) {
-            std::printf("%d rules: not every stage ran\n", size.shape.rules);
+            std::printf("%s: not every stage ran\n", Label(size).c_str());
             continue;
         }
-        std::printf("%d rules: %.1f MB, %.0f weights\n", size.shape.rules, bytes / MB, weights);
+        std::printf("%s: %.1f MB, %.0f weights\n", Label(size).c_str(), bytes / MB, weights);
         std::printf(
             "  floors: strtod %.0f MB/s, from_chars %.0f MB/s; reader %.0f MB/s; "
             "Glean %.0f MB/s, %.1f ns per weight\n",
@@ -310,12 +338,17 @@ void PrintSummary(const std::vector<Size>& sizes, const std::map<std::string, do
                 "it starts, %.1f MB after generating the files; run again)\n",
                 static_cast<double>(launcherPeakKb) / 1024.0);
         }
-        fewest = fewest == 0.0 ? perWeight : std::min(fewest, perWeight);
-        most = std::max(most, perWeight);
+        auto [range, first] =
+            perWeightRange.try_emplace(size.shape.antecedents, perWeight, perWeight);
+        range->second.first = std::min(range->second.first, perWeight);
+        range->second.second = std::max(range->second.second, perWeight);
     }
-    if (sizes.size() > 1) {
-        std::printf("Time per weight, largest over smallest: %.2f (target <= 1.2: %s)\n",
-                    most / fewest, Verdict(most <= 1.2 * fewest));
+    for (const auto& [antecedents, range] : perWeightRange) {
+        const auto [fewest, most] = range;
+        if (fewest == most) continue;  // one size of this kind
+        std::printf("Time per weight, largest over smallest size (%s): %.2f (target <= 1.2: %s)\n",
+                    antecedents > 0 ? "short rules" : "every variable", most / fewest,
+                    Verdict(most <= 1.2 * fewest));
     }
 }
 
@@ -339,6 +372,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             std::istringstream list(std::string(arg.substr(14)));
             for (std::string item; std::getline(list, item, ',');)
                 options.rules.push_back(std::stoi(item));
+        } else if (arg.starts_with("--glean_antecedents=")) {
+            options.antecedents.clear();
+            std::istringstream list(std::string(arg.substr(20)));
+            for (std::string item; std::getline(list, item, ',');)
+                options.antecedents.push_back(std::stoi(item));
         } else if (arg.starts_with("--glean_data=")) {
             options.data = std::string(arg.substr(13));
         } else if (arg == "--glean_check") {
@@ -348,7 +386,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return !options.rules.empty();
+    return !options.rules.empty() && !options.antecedents.empty();
 }
 
 }  // namespace
@@ -358,10 +396,12 @@ int Main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) return 1;
 
-    std::vector<Size> sizes(options.rules.size());
+    // Sizes are referred to by the registered benchmarks: the vector never grows after this.
+    std::vector<Size> sizes(options.antecedents.size() * options.rules.size());
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         Size& size = sizes[i];
-        size.shape.rules = options.rules[i];
+        size.shape.antecedents = options.antecedents[i / options.rules.size()];
+        size.shape.rules = options.rules[i % options.rules.size()];
         size.weightFile = EnsureWeightFile(options.data, size.shape);
         size.fileBytes = static_cast<std::int64_t>(fs::file_size(size.weightFile));
         if (options.check && !CheckRoundTrip(size)) {

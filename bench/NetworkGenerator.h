@@ -20,6 +20,10 @@ struct OmbraShape {
     int rules = 5000;
     int outputs = 4;
     int mfPerOutput = 7;
+    // 0: every rule weight drawn from [0, 1), so that every variable enters every rule, the
+    // largest rules there can be. n > 0: rules as training with a weight penalty leaves them,
+    // n strong conditions and one strong consequent per output among weak weights.
+    int antecedents = 0;
 };
 
 // Weights of the condition-to-rule and rule-to-action matrices, the bulk of a weight file.
@@ -29,8 +33,11 @@ std::int64_t MatrixWeightCount(const OmbraShape& shape);
 std::int64_t WeightArrayBytes(const OmbraShape& shape);
 
 // A network of `shape` with pseudo-random weights drawn from `seed` (the same seed gives the
-// same network on every machine): MF centres evenly spaced on [0, 1], rule weights in [0, 1),
-// about one rule weight in sixteen frozen. Throws TException for MF counts below 2.
+// same network on every machine): MF centres evenly spaced on [0, 1], about one rule weight in
+// sixteen frozen. Rule weights: with no antecedents given, in [0, 1); otherwise in [-0.3, 0.3)
+// except, for each rule, one MF of `antecedents` distinct inputs and one MF of each output with
+// weights in [2, 6), which thresholds of 0.5 extract. Throws TException for MF counts below 2
+// and std::invalid_argument for more antecedents than inputs.
 std::unique_ptr<TOmbra> BuildOmbraNetwork(const OmbraShape& shape, std::uint64_t seed = 1);
 
 // The file name a generated network of `shape` is cached under.

@@ -36,15 +36,16 @@ ExtractionSettings ReadSettings(const TKQstructure* params) {
     return settings;
 }
 
-// The antecedent atom of input `input` for rule neuron `rule`: the MF with the strongest weight
-// above both 0 and the threshold (the first of equal weights). False when none qualifies.
-// `nodes` are the input's condition neurons in MF order, so a node's place is its MF index.
-bool ChooseCondition(TBasicConnections& conditionToRule, std::span<const int> nodes, int input,
-                     int rule, double threshold, TRuleAtom& atom) {
+// The antecedent atom of input `input` for a rule neuron whose condition weights are
+// `weights`: the MF with the strongest weight above both 0 and the threshold (the first of equal
+// weights). False when none qualifies. `nodes` are the input's condition neurons in MF order, so
+// a node's place is its MF index.
+bool ChooseCondition(std::span<const double> weights, std::span<const int> nodes, int input,
+                     double threshold, TRuleAtom& atom) {
     double best = 0.0;
     int chosen = -1;
     for (std::size_t m = 0; m < nodes.size(); ++m) {
-        const double weight = conditionToRule.Weight(nodes[m], rule);
+        const double weight = weights[static_cast<std::size_t>(nodes[m])];
         if (weight > best && weight > threshold) {
             best = weight;
             chosen = static_cast<int>(m);
@@ -208,11 +209,13 @@ void ForEachRule(TOmbra& network, const TExtractionThresholds& thresholds,
     // (the size that growing them one by one would reach).
     std::vector<TRuleAtom> conditionAtoms;
     std::vector<TRuleAtom> actionAtoms;
+    std::vector<double> conditionWeights(static_cast<std::size_t>(conditions.numNeurons));
     for (int r = 0; r < shape.nRules; ++r) {
+        conditionToRule.GetInWeights(r, conditionWeights);
         conditionAtoms.clear();
         for (int k = 0; k < shape.nInputs; ++k) {
             TRuleAtom atom;
-            if (ChooseCondition(conditionToRule, nodesOfInput[static_cast<std::size_t>(k)], k, r,
+            if (ChooseCondition(conditionWeights, nodesOfInput[static_cast<std::size_t>(k)], k,
                                 thresholds.thresholdIn, atom)) {
                 conditionAtoms.push_back(atom);
             }

@@ -27,6 +27,15 @@ protected:
     TBasicConnections* set;
 };
 
+TEST_F(FullSet, InWeightsOfATargetAreItsColumnOfWeights) {
+    std::vector<double> w(2);
+    set->GetInWeights(2, w);
+    EXPECT_EQ(w, (std::vector<double>{3, 13}));
+    std::vector<double> tooShort(1);
+    EXPECT_CHECK_FAILS(set->GetInWeights(0, tooShort), "values.size()==n_from");
+    EXPECT_CHECK_FAILS(set->GetInWeights(3, w), "to>=0 && to<n_to");
+}
+
 TEST_F(FullSet, WeightsAreReadAndWrittenSourceMajor) {
     std::vector<double> buffer(6);
     EXPECT_EQ(set->GetNumWeights(FMaskExists), 6);

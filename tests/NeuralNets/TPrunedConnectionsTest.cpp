@@ -27,6 +27,19 @@ protected:
     TBasicConnections* set;
 };
 
+TEST_F(PrunedSet, InWeightsOfATargetAreItsColumnOfWeights) {
+    std::vector<double> w(2);
+    set->GetInWeights(2, w);
+    EXPECT_EQ(w, (std::vector<double>{3, 13}));
+    set->RemoveArc(0, 1);  // a removed arc reads as its weight, 0
+    w = {-1, -1};
+    set->GetInWeights(1, w);
+    EXPECT_EQ(w, (std::vector<double>{0, 12}));
+    std::vector<double> tooShort(1);
+    EXPECT_CHECK_FAILS(set->GetInWeights(0, tooShort), "values.size()==n_from");
+    EXPECT_CHECK_FAILS(set->GetInWeights(3, w), "to>=0 && to<n_to");
+}
+
 TEST_F(PrunedSet, WeightsAreReadAndWrittenTargetMajor) {
     std::vector<double> buffer(6);
     EXPECT_EQ(set->GetWeights(buffer, FMaskExists), 6);
