@@ -46,7 +46,9 @@ bool ChooseCondition(std::span<const double> weights, std::span<const int> nodes
     int chosen = -1;
     for (std::size_t m = 0; m < nodes.size(); ++m) {
         const double weight = weights[static_cast<std::size_t>(nodes[m])];
-        if (weight > best && weight > threshold) {
+        // The threshold first: it turns most weights of a trained network away, so that this
+        // branch is the predictable one.
+        if (weight > threshold && weight > best) {
             best = weight;
             chosen = static_cast<int>(m);
         }
