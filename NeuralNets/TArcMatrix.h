@@ -40,7 +40,7 @@ struct TLargeBlockAllocator {
     }
     void deallocate(T* block, std::size_t n) noexcept {
         if (!IsLarge(n)) return std::allocator<T>().deallocate(block, n);
-        ::operator delete (block, WholePages(n), std::align_val_t{kHugePageSize});
+        ::operator delete (block, std::align_val_t{kHugePageSize});
     }
     friend bool operator==(const TLargeBlockAllocator&, const TLargeBlockAllocator&) = default;
 
