@@ -29,7 +29,8 @@ void AddCharts(const TMFSetList* list, const std::string& kind, const std::strin
             taken.insert(stem);
         }
         const std::string caption = (set->Name.empty() ? "" : set->Name + " ") + "(" + kind + " " +
-                                    number + ", " + std::to_string(set->NumberOfMF) + " terms)";
+                                    number + ", " + std::to_string(set->NumberOfMF) +
+                                    (set->NumberOfMF == 1 ? " term)" : " terms)");
         pictures.push_back({prefix + "-" + stem + ".svg", TMembershipChart(*set, caption).Svg()});
     }
 }

@@ -16,7 +16,8 @@ constexpr double kLegendX = 484, kLegendY = 64, kLegendRow = 20;
 constexpr int kLegendRows = 13;
 constexpr std::size_t kLegendLength = 17;  // characters of a name in the legend
 constexpr std::size_t kPeakLength = 14;    // characters of a name at its peak
-constexpr double kCharWidth = 7;           // of 12-unit sans-serif text, about
+constexpr std::size_t kFootnoteLength = 85;
+constexpr double kCharWidth = 7;  // of 12-unit sans-serif text, about
 
 bool Ordered(std::initializer_list<double> values) {
     double previous = -INFINITY;
@@ -283,12 +284,21 @@ void TMembershipChart::DrawLegend(TSvgWriter& svg) const {
             svg.Empty("line", line);
         }
         svg.Text("text", {{"x", SvgNumber(kLegendX + 30)}, {"y", SvgNumber(y)}},
-                 ShortText(terms_[i].Name, kLegendLength) + (drawn ? "" : " (not drawn)"));
+                 ShortText(terms_[i].Name, kLegendLength));
     }
     if (shown < count) {
         svg.Text("text",
                  {{"x", SvgNumber(kLegendX + 30)}, {"y", SvgNumber(kLegendY + kLegendRow * shown)}},
                  "and " + std::to_string(count - shown) + " more");
+    }
+    std::string missing;
+    for (const TTerm& term : terms_) {
+        if (term.Corners.empty()) missing += (missing.empty() ? "" : ", ") + term.Name;
+    }
+    if (!missing.empty()) {
+        svg.Text("text", {{"x", SvgNumber(kLeft)}, {"y", SvgNumber(kHeight - 12)}},
+                 ShortText("not drawn (parameters out of order or not numbers): " + missing,
+                           kFootnoteLength));
     }
     if (count == 0) {
         svg.Text("text", {{"x", SvgNumber(kLegendX)}, {"y", SvgNumber(kLegendY)}}, "no terms");

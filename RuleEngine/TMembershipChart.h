@@ -51,7 +51,8 @@ public:
 
     // A chart of set with `caption` above it. The range shown is the set's bounds; when they are
     // not finite or not increasing, the span of its terms' parameters; failing that, a unit
-    // around the one value known. Terms of empty slots are left out.
+    // around the one value known. Terms of empty slots are left out; terms without corners stay
+    // in the legend and are named in a note below the plot.
     TMembershipChart(const TBasicMFSet& set, std::string caption);
 
     const TChartFrame& Frame() const { return frame_; }
