@@ -25,12 +25,7 @@ int GridPoints(const std::string& text) {
 }
 
 std::vector<std::vector<double>> DataSamples(const std::string& fileName, const TRuleBase& rules) {
-    FileTools tools;
-    std::unique_ptr<Data> data;
-    if (LoadInputDataSet(tools, fileName, data) != SUCCESS || !data) {
-        throw ToolFailure("cannot read the data set " + fileName);
-    }
-    return TFidelity::Samples(*data, rules);
+    return TFidelity::Samples(*ReadDataSet(fileName), rules);
 }
 
 int RunFidelity(std::span<const std::string> words, std::ostream& out) {
@@ -71,6 +66,15 @@ std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName) {
     } catch (const TException& e) {
         throw ToolFailure(fileName + ": " + e.Message + " (" + e.Kind + "; " + e.Operation + ")");
     }
+}
+
+std::unique_ptr<Data> ReadDataSet(const std::string& fileName) {
+    FileTools tools;
+    std::unique_ptr<Data> data;
+    if (LoadInputDataSet(tools, fileName, data) != SUCCESS || !data) {
+        throw ToolFailure("cannot read the data set " + fileName);
+    }
+    return data;
 }
 
 const TToolCommand FidelityCommand = {

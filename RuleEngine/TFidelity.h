@@ -46,6 +46,8 @@ public:
     // The input rows of a data set, oldest first. Throws ExportError when it has fewer input
     // columns than the rule set has inputs.
     static std::vector<std::vector<double>> Samples(const Data& data, const TRuleBase& rules);
+    // The same for a number of inputs, inputs >= 0.
+    static std::vector<std::vector<double>> Samples(const Data& data, int inputs);
     static TRuleStatistics Statistics(const TRuleBase& rules);
 
     // Runs both on every sample. When table is given, writes a header and per sample the inputs,

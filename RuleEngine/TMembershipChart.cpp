@@ -158,14 +158,35 @@ std::vector<double> TickValues(double low, double high) {
 }
 
 TMembershipChart::TMembershipChart(const TBasicMFSet& set, std::string caption)
-    : caption_(std::move(caption)) {
+    : TMembershipChart(set, std::move(caption), {}) {}
+
+TMembershipChart::TMembershipChart(const TBasicMFSet& set, std::string caption,
+                                   std::span<const double> samples)
+    : caption_(std::move(caption)), samples_(samples.size()) {
     for (int m = 0; m < set.NumberOfMF; ++m) {
         const TBasicMF* mf = set.GetMF(m);
         if (!mf) continue;
         terms_.push_back(
-            {mf->Name.empty() ? "term " + std::to_string(m + 1) : mf->Name, CornerPoints(*mf)});
+            {mf->Name.empty() ? "term " + std::to_string(m + 1) : mf->Name, CornerPoints(*mf), {}});
     }
     frame_ = FrameFor(terms_, set.LowerBound, set.UpperBound);
+    every_ = std::max<std::size_t>(1, (samples.size() + kMostSamples - 1) / kMostSamples);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double value = samples[i];
+        if (!(value >= frame_.Low && value <= frame_.High)) {
+            ++outside_;
+        } else if (i % every_ == 0) {
+            shown_.push_back(value);
+        }
+    }
+    std::size_t t = 0;
+    for (int m = 0; m < set.NumberOfMF; ++m) {
+        const TBasicMF* mf = set.GetMF(m);
+        if (!mf) continue;
+        for (double value : shown_)
+            terms_[t].Degrees.push_back(mf->Membership(value));
+        ++t;
+    }
 }
 
 TChartFrame TMembershipChart::FrameFor(const std::vector<TTerm>& terms, double lower,
@@ -201,6 +222,7 @@ std::string TMembershipChart::Svg() const {
              caption_);
     DrawAxes(svg);
     DrawTerms(svg);
+    DrawSamples(svg);
     DrawLegend(svg);
     return svg.Finish();
 }
@@ -268,6 +290,39 @@ void TMembershipChart::DrawTerms(TSvgWriter& svg) const {
                  name);
     }
     svg.Close();
+}
+
+void TMembershipChart::DrawSamples(TSvgWriter& svg) const {
+    if (samples_ == 0) return;
+    svg.Open("g", {{"class", "rug"}, {"stroke", "#444444"}, {"stroke-opacity", "0.4"}});
+    for (double value : shown_) {
+        const double x = frame_.X(value);
+        svg.Empty("line", {{"x1", SvgNumber(x)},
+                           {"y1", SvgNumber(frame_.Bottom)},
+                           {"x2", SvgNumber(x)},
+                           {"y2", SvgNumber(frame_.Bottom - 8)}});
+    }
+    svg.Close();
+    svg.Open("g", {{"class", "samples"},
+                   {"fill-opacity", "0.6"},
+                   {"stroke", "white"},
+                   {"stroke-width", "0.6"}});
+    for (std::size_t i = 0; i < terms_.size(); ++i) {
+        if (terms_[i].Corners.empty()) continue;
+        for (std::size_t s = 0; s < shown_.size(); ++s) {
+            svg.Empty("circle",
+                      {{"class", "sample"},
+                       {"cx", SvgNumber(frame_.X(shown_[s]))},
+                       {"cy", SvgNumber(frame_.Y(std::clamp(terms_[i].Degrees[s], 0.0, 1.0)))},
+                       {"r", "3"},
+                       {"fill", ChartColour(int(i))}});
+        }
+    }
+    svg.Close();
+    std::string note = "ticks and dots: " + std::to_string(samples_) + " samples";
+    if (every_ > 1) note += ", 1 in " + std::to_string(every_) + " shown";
+    if (outside_ > 0) note += ", " + std::to_string(outside_) + " outside the range";
+    svg.Text("text", {{"x", SvgNumber(kLeft)}, {"y", SvgNumber(kHeight - 26)}}, note);
 }
 
 void TMembershipChart::DrawLegend(TSvgWriter& svg) const {

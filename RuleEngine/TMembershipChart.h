@@ -2,6 +2,7 @@
 // polyline over the set's range, the term names at their peaks, axes with ticks, a legend.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -54,25 +55,37 @@ public:
     // around the one value known. Terms of empty slots are left out; terms without corners stay
     // in the legend and are named in a note below the plot.
     TMembershipChart(const TBasicMFSet& set, std::string caption);
+    // The same chart showing samples as well: every value of the variable as a tick on the value
+    // axis and, for every term drawn, a dot at the value's membership. Values outside the range
+    // or not numbers are only counted; of more than kMostSamples values, every k-th is shown,
+    // k the smallest that keeps them within kMostSamples.
+    TMembershipChart(const TBasicMFSet& set, std::string caption, std::span<const double> samples);
+
+    static constexpr std::size_t kMostSamples = 2000;
 
     const TChartFrame& Frame() const { return frame_; }
-    // The whole SVG document: one <path class="mf"> per term drawn, in slot order.
+    // The whole SVG document: one <path class="mf"> per term drawn, in slot order, and one
+    // <circle class="sample"> per sample shown and term drawn.
     std::string Svg() const;
 
 private:
     struct TTerm {
         std::string Name;
         std::vector<TChartPoint> Corners;  // empty: not drawable
+        std::vector<double> Degrees;       // of the samples shown
     };
 
     static TChartFrame FrameFor(const std::vector<TTerm>& terms, double lower, double upper);
     void DrawAxes(TSvgWriter& svg) const;
     void DrawTerms(TSvgWriter& svg) const;
+    void DrawSamples(TSvgWriter& svg) const;
     void DrawLegend(TSvgWriter& svg) const;
 
     std::string caption_;
     std::vector<TTerm> terms_;
     TChartFrame frame_;
+    std::vector<double> shown_;  // the sample values drawn
+    std::size_t samples_ = 0, outside_ = 0, every_ = 1;
 };
 
 // The colour of the i-th term or rule column (i >= 0), cycling through a palette that readers

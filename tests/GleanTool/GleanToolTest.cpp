@@ -33,6 +33,10 @@ std::string Data(const char* name) {
     return std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name;
 }
 
+std::string Example(const char* name) {
+    return std::string(GLEAN_TEST_DATA) + "/../../examples/fan/" + name;
+}
+
 class GleanToolRun : public testing::Test {
 protected:
     void SetUp() override {
@@ -67,6 +71,10 @@ TEST_F(GleanToolRun, UsageMistakesExitWithTwoAndTheUsage) {
         {{"fidelity", "w", "r", "--grid", "3", "--data", "d"}, "give either --grid or --data"},
         {{"fidelity", "w", "r", "--grid", "3x"}, "--grid needs a whole number, not \"3x\""},
         {{"svg", Data("fan.rul")}, "expected 2 file names, got 1"},
+        {{"svg", Data("fan.rul"), "p", "--weights", "w"},
+         "give both --weights and --data, or neither"},
+        {{"svg", Data("fan.rul"), "p", "--data", "d"},
+         "give both --weights and --data, or neither"},
         {{"svg", Data("fan.rul"), "p", "--outputs", "triangles"}, "unknown option \"--outputs\""},
     };
     for (const auto& c : cases) {
@@ -101,6 +109,15 @@ TEST_F(GleanToolRun, FailuresExitWithOneAndWriteNothing) {
         {{"svg", Scratch("none.rul"), Scratch("fan")}, "cannot open " + Scratch("none.rul")},
         {{"svg", Data("fan.rul"), Scratch("no/such/fan")},
          "cannot write " + Scratch("no/such/fan") + "-Temperature.svg"},
+        {{"svg", Data("fan.rul"), Scratch("fan"), "--weights", Example("fan.wts"), "--data",
+          Scratch("none.dat")},
+         "cannot read the data set " + Scratch("none.dat")},
+        {{"svg", Data("fan.rul"), Scratch("fan"), "--weights", Scratch("none.wts"), "--data",
+          Example("samples.dat")},
+         Scratch("none.wts") + ": Error on File Open"},
+        {{"svg", Data("fan.rul"), Scratch("fan"), "--weights",
+          std::string(GLEAN_TEST_DATA) + "/../e2e/data/tiny.wts", "--data", Example("samples.dat")},
+         "the network has 1 inputs and 1 outputs, the rules 2 and 1"},
     };
     for (const auto& c : cases) {
         const ToolRun run = Tool(c.Words);
@@ -108,6 +125,7 @@ TEST_F(GleanToolRun, FailuresExitWithOneAndWriteNothing) {
         EXPECT_EQ(run.Err, "GleanTool: " + c.Message + "\n");
     }
     EXPECT_FALSE(fs::exists(engine));
+    EXPECT_FALSE(fs::exists(Scratch("fan-rules.svg")));
 }
 
 TEST_F(GleanToolRun, ARuleFileTheReaderRefusesNamesFileAndReason) {

@@ -1,17 +1,20 @@
 # Checks the pictures of the svg command.
 #
 #   cmake -DTOOL=<GleanTool> -DWORK=<scratch folder> -DMODE=pictures -DRULES=<rule file>
-#         -DPICTURES=<folder> -DPREFIX=<prefix> -P SvgCheck.cmake
-#       the command run on RULES writes exactly the files of PICTURES, byte for byte;
+#         -DPICTURES=<folder> -DPREFIX=<prefix> [-DWEIGHTS=<weight file> -DDATA=<data set>]
+#         -P SvgCheck.cmake
+#       the command run on RULES (with the samples of DATA, when given) writes exactly the files
+#       of PICTURES, byte for byte;
 #   cmake -DTOOL=<GleanTool> -DWORK=<scratch folder> -DMODE=xml -DXMLLINT=<xmllint or empty>
-#         -DRULES=<rule file;rule file...> -P SvgCheck.cmake
-#       every file the command writes for each rule file is well-formed XML ("xmllint --noout").
+#         -DRULES=<rule file;rule file...> [-DPICTURES=<folder>] -P SvgCheck.cmake
+#       every file the command writes for each rule file, and every SVG file below PICTURES, is
+#       well-formed XML ("xmllint --noout").
 
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 
 function(draw rules prefix)
-  execute_process(COMMAND "${TOOL}" svg "${rules}" "${WORK}/${prefix}"
+  execute_process(COMMAND "${TOOL}" svg "${rules}" "${WORK}/${prefix}" ${ARGN}
     RESULT_VARIABLE code ERROR_VARIABLE err OUTPUT_QUIET)
   if(NOT code EQUAL 0)
     message(FATAL_ERROR "GleanTool svg ${rules} failed (${code}): ${err}")
@@ -19,7 +22,11 @@ function(draw rules prefix)
 endfunction()
 
 if(MODE STREQUAL "pictures")
-  draw("${RULES}" "${PREFIX}")
+  set(samples)
+  if(DEFINED DATA)
+    set(samples --weights "${WEIGHTS}" --data "${DATA}")
+  endif()
+  draw("${RULES}" "${PREFIX}" ${samples})
   file(GLOB kept RELATIVE "${PICTURES}" "${PICTURES}/*.svg")
   file(GLOB written RELATIVE "${WORK}" "${WORK}/*.svg")
   list(SORT kept)
@@ -45,6 +52,10 @@ elseif(MODE STREQUAL "xml")
     draw("${rules}" "${stem}")
   endforeach()
   file(GLOB written "${WORK}/*.svg")
+  if(DEFINED PICTURES)
+    file(GLOB_RECURSE kept "${PICTURES}/*.svg")
+    list(APPEND written ${kept})
+  endif()
   list(LENGTH written count)
   if(count EQUAL 0)
     message(FATAL_ERROR "the command wrote no SVG file")

@@ -63,6 +63,13 @@ std::unique_ptr<TBasicMFSet> SetOf(const std::vector<Term>& terms, double lower,
     return set;
 }
 
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 // The corner points of every <path class="mf"> of a document, in SVG units.
 std::vector<std::vector<std::pair<double, double>>> Paths(const std::string& svg) {
     std::vector<std::vector<std::pair<double, double>>> paths;
@@ -263,6 +270,50 @@ TEST(TMembershipChart, EscapesNamesAndShortensLongOnes) {
     EXPECT_NE(svg.find("<title>Var&lt;&amp;&gt; (input 1)</title>"), std::string::npos);
     EXPECT_NE(svg.find(">AVeryLongTermNam\xE2\x80\xA6</text>"), std::string::npos);  // legend
     EXPECT_NE(svg.find(">AVeryLongTerm\xE2\x80\xA6</text>"), std::string::npos);     // at its peak
+}
+
+// The centres of the sample dots of a document, in order.
+std::vector<std::pair<double, double>> Dots(const std::string& svg) {
+    std::vector<std::pair<double, double>> dots;
+    const std::regex circle("<circle class=\"sample\" cx=\"([^\"]*)\" cy=\"([^\"]*)\"");
+    for (std::sregex_iterator i(svg.begin(), svg.end(), circle), end; i != end; ++i)
+        dots.emplace_back(std::stod((*i)[1].str()), std::stod((*i)[2].str()));
+    return dots;
+}
+
+TEST(TMembershipChart, ShowsSamplesAtTheirMembershipsAndCountsThoseOutside) {
+    const auto set =
+        SetOf({{"T", 0, 5, 10}, {"T", 9, 5, 1}, {"L", 0, 4}}, 0, 10);  // 2nd undrawable
+    const std::vector<double> samples = {2.5, 5, 11, kNan, 0};
+    const TMembershipChart chart(*set, "X", samples);
+    const std::string svg = chart.Svg();
+    const auto dots = Dots(svg);
+    const TChartFrame& f = chart.Frame();
+    const std::vector<std::pair<double, double>> expected = {
+        {f.X(2.5), f.Y(0.5)},   {f.X(5), f.Y(1)}, {f.X(0), f.Y(0)},   // triangle
+        {f.X(2.5), f.Y(0.375)}, {f.X(5), f.Y(0)}, {f.X(0), f.Y(1)}};  // shoulder
+    ASSERT_EQ(dots.size(), expected.size());
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        EXPECT_NEAR(dots[i].first, expected[i].first, 0.005) << i;
+        EXPECT_NEAR(dots[i].second, expected[i].second, 0.005) << i;
+    }
+    EXPECT_NE(svg.find(">ticks and dots: 5 samples, 2 outside the range</text>"),
+              std::string::npos);
+    EXPECT_EQ(Count(svg, "<g class=\"rug\""), 1u);
+
+    const std::string plain = TMembershipChart(*set, "X").Svg();
+    EXPECT_EQ(plain.find("sample"), std::string::npos);
+    EXPECT_EQ(plain.find("class=\"rug\""), std::string::npos);
+}
+
+TEST(TMembershipChart, ThinsOutManySamples) {
+    const auto set = SetOf({{"T", 0, 0.5, 1}}, 0, 1);
+    std::vector<double> samples(2 * TMembershipChart::kMostSamples + 1);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = double(i % 100) / 100;
+    const std::string svg = TMembershipChart(*set, "X", samples).Svg();
+    EXPECT_EQ(Dots(svg).size(), (samples.size() + 2) / 3);  // 1 in 3, the first one included
+    EXPECT_NE(svg.find(">ticks and dots: 4001 samples, 1 in 3 shown</text>"), std::string::npos);
 }
 
 TEST(TMembershipChart, ManyTermsCycleColoursAndCutTheLegend) {
