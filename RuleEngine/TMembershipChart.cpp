@@ -163,9 +163,11 @@ TMembershipChart::TMembershipChart(const TBasicMFSet& set, std::string caption)
 TMembershipChart::TMembershipChart(const TBasicMFSet& set, std::string caption,
                                    std::span<const double> samples)
     : caption_(std::move(caption)), samples_(samples.size()) {
+    std::vector<const TBasicMF*> mfs;
     for (int m = 0; m < set.NumberOfMF; ++m) {
         const TBasicMF* mf = set.GetMF(m);
         if (!mf) continue;
+        mfs.push_back(mf);
         terms_.push_back(
             {mf->Name.empty() ? "term " + std::to_string(m + 1) : mf->Name, CornerPoints(*mf), {}});
     }
@@ -179,13 +181,9 @@ TMembershipChart::TMembershipChart(const TBasicMFSet& set, std::string caption,
             shown_.push_back(value);
         }
     }
-    std::size_t t = 0;
-    for (int m = 0; m < set.NumberOfMF; ++m) {
-        const TBasicMF* mf = set.GetMF(m);
-        if (!mf) continue;
+    for (std::size_t t = 0; t < terms_.size(); ++t) {
         for (double value : shown_)
-            terms_[t].Degrees.push_back(mf->Membership(value));
-        ++t;
+            terms_[t].Degrees.push_back(mfs[t]->Membership(value));
     }
 }
 
