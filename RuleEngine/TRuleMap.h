@@ -23,7 +23,8 @@ struct TRuleMapRow {
     std::vector<TRuleMapCell> Conditions;   // one per input variable
     std::vector<TRuleMapCell> Consequents;  // one per output variable
     // False when the condition is more than an "and" of atoms ("or", "not" before a bracket,
-    // nested brackets, an atom outside the inputs): the row then shows the atoms alone.
+    // nested brackets, an atom outside the inputs): the cells then show its atoms, and the rule
+    // number is marked "*".
     bool Plain = true;
 };
 
@@ -34,11 +35,11 @@ public:
 
     const std::vector<TRuleMapRow>& Rows() const { return rows_; }
     // The whole SVG document: one <g class="rule"> per rule, one <rect class="cell"> per used
-    // cell, whose fill-opacity is the cell's shade.
+    // cell, whose fill-opacity is 0.6 times the cell's shade (darker would hide the text).
     std::string Svg() const;
 
-    // How dark a cell is, from 0 to 1: weight over the largest weight of its kind, 0 for a
-    // weight that is not a positive number.
+    // How dark a cell is, from 0 to 1: weight over the largest weight of its kind, at most 1;
+    // 0 for a weight that is not a positive number.
     static double Shade(double weight, double largest);
     // A weight as printed in a cell: two decimals, "nan", or exponent notation when large.
     static std::string WeightText(double weight);
