@@ -31,11 +31,7 @@ struct TDataSamples {
 };
 
 TDataSamples DataSamples(const std::string& fileName, const TRuleBase& rules) {
-    FileTools tools;
-    std::unique_ptr<Data> data;
-    if (LoadInputDataSet(tools, fileName, data) != SUCCESS || !data) {
-        throw ToolFailure("cannot read the data set " + fileName);
-    }
+    const std::unique_ptr<Data> data = ReadDataSet(fileName);
     return {TFidelity::Samples(*data, rules), TFidelity::OneHotClasses(*data)};
 }
 
@@ -78,6 +74,15 @@ std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName) {
     } catch (const TException& e) {
         throw ToolFailure(fileName + ": " + e.Message + " (" + e.Kind + "; " + e.Operation + ")");
     }
+}
+
+std::unique_ptr<Data> ReadDataSet(const std::string& fileName) {
+    FileTools tools;
+    std::unique_ptr<Data> data;
+    if (LoadInputDataSet(tools, fileName, data) != SUCCESS || !data) {
+        throw ToolFailure("cannot read the data set " + fileName);
+    }
+    return data;
 }
 
 const TToolCommand FidelityCommand = {

@@ -17,6 +17,8 @@ extern const TToolCommand FidelityCommand;
 
 // Reads a weight file. Throws ToolFailure when it cannot be read.
 std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName);
+// Reads a data set file. Throws ToolFailure when it cannot be read.
+std::unique_ptr<Data> ReadDataSet(const std::string& fileName);
 
 // The command after its files are read: the samples chosen by the options, the report on out,
 // the table when asked for. Throws UsageError, ToolFailure and ExportError.

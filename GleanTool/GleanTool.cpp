@@ -9,6 +9,7 @@
 #include "GleanTool/CsvCommand.h"
 #include "GleanTool/ExportCommand.h"
 #include "GleanTool/FidelityCommand.h"
+#include "GleanTool/SvgCommand.h"
 #include "GleanTool/TrainCommand.h"
 #include "KQmessage/TException.h"
 
@@ -16,8 +17,8 @@ namespace glean {
 
 namespace {
 
-constexpr const TToolCommand* kCommands[] = {&ExportCommand, &FidelityCommand, &CsvCommand,
-                                             &TrainCommand};
+constexpr const TToolCommand* kCommands[] = {&ExportCommand, &FidelityCommand, &SvgCommand,
+                                             &CsvCommand, &TrainCommand};
 
 const TToolCommand* FindCommand(const std::string& name) {
     for (const TToolCommand* command : kCommands) {

@@ -3,6 +3,7 @@
 //   GleanTool export RULES ENGINE [--conjunction C] [--outputs M]
 //   GleanTool fidelity WEIGHTS RULES (--grid N | --data DATASET) [--conjunction C] [--outputs M]
 //             [--table FILE]
+//   GleanTool svg RULES PREFIX [--weights WEIGHTS --data DATASET]
 //   GleanTool csv CSV DATASET [options]
 //   GleanTool train DATASET WEIGHTS --rules R [options]
 //

@@ -75,16 +75,20 @@ std::vector<std::vector<double>> TFidelity::Grid(const TRuleBase& rules, int poi
 }
 
 std::vector<std::vector<double>> TFidelity::Samples(const Data& data, const TRuleBase& rules) {
-    if (data.Inputs() < rules.Inputs()) {
+    return Samples(data, rules.Inputs());
+}
+
+std::vector<std::vector<double>> TFidelity::Samples(const Data& data, int inputs) {
+    if (data.Inputs() < inputs) {
         throw ExportError("the data set has " + std::to_string(data.Inputs()) +
-                          " inputs, the rules " + std::to_string(rules.Inputs()));
+                          " inputs, the rules " + std::to_string(inputs));
     }
     std::vector<std::vector<double>> samples;
     for (int i = 0, row = data.First(); i < data.DataRows(); ++i, row = (row + 1) % data.Rows()) {
-        std::vector<double> inputs(data.Inputs());
-        data.GetInputRow(row, inputs);
-        inputs.resize(rules.Inputs());
-        samples.push_back(std::move(inputs));
+        std::vector<double> values(data.Inputs());
+        data.GetInputRow(row, values);
+        values.resize(std::size_t(inputs));
+        samples.push_back(std::move(values));
     }
     return samples;
 }

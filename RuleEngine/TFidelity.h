@@ -55,6 +55,8 @@ public:
     // The input rows of a data set, oldest first. Throws ExportError when it has fewer input
     // columns than the rule set has inputs.
     static std::vector<std::vector<double>> Samples(const Data& data, const TRuleBase& rules);
+    // The same for a number of inputs, inputs >= 0.
+    static std::vector<std::vector<double>> Samples(const Data& data, int inputs);
     static TRuleStatistics Statistics(const TRuleBase& rules);
     // True when the data set has at least two expected outputs and every row of them is one 1
     // among 0s: the outputs name classes.

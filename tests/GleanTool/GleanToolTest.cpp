@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include <unistd.h>
@@ -30,6 +31,10 @@ ToolRun Tool(std::vector<std::string> words) {
 
 std::string Data(const char* name) {
     return std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name;
+}
+
+std::string Example(const char* name) {
+    return std::string(GLEAN_TEST_DATA) + "/../../examples/fan/" + name;
 }
 
 class GleanToolRun : public testing::Test {
@@ -65,6 +70,12 @@ TEST_F(GleanToolRun, UsageMistakesExitWithTwoAndTheUsage) {
         {{"fidelity", "w", "r"}, "give either --grid or --data"},
         {{"fidelity", "w", "r", "--grid", "3", "--data", "d"}, "give either --grid or --data"},
         {{"fidelity", "w", "r", "--grid", "3x"}, "--grid needs a whole number, not \"3x\""},
+        {{"svg", Data("fan.rul")}, "expected 2 file names, got 1"},
+        {{"svg", Data("fan.rul"), "p", "--weights", "w"},
+         "give both --weights and --data, or neither"},
+        {{"svg", Data("fan.rul"), "p", "--data", "d"},
+         "give both --weights and --data, or neither"},
+        {{"svg", Data("fan.rul"), "p", "--outputs", "triangles"}, "unknown option \"--outputs\""},
     };
     for (const auto& c : cases) {
         const ToolRun run = Tool(c.Words);
@@ -80,6 +91,7 @@ TEST_F(GleanToolRun, HelpGoesToStandardOutput) {
     EXPECT_EQ(run.Out, ToolUsage());
     EXPECT_NE(run.Out.find("  export RULES ENGINE"), std::string::npos);
     EXPECT_NE(run.Out.find("  fidelity WEIGHTS RULES"), std::string::npos);
+    EXPECT_NE(run.Out.find("  svg RULES PREFIX"), std::string::npos);
 }
 
 TEST_F(GleanToolRun, FailuresExitWithOneAndWriteNothing) {
@@ -94,6 +106,18 @@ TEST_F(GleanToolRun, FailuresExitWithOneAndWriteNothing) {
          "cannot write " + Scratch("no/such/folder/x.fll")},
         {{"fidelity", Scratch("none.wts"), Data("fan.rul"), "--grid", "3"},
          Scratch("none.wts") + ": Error on File Open"},
+        {{"svg", Scratch("none.rul"), Scratch("fan")}, "cannot open " + Scratch("none.rul")},
+        {{"svg", Data("fan.rul"), Scratch("no/such/fan")},
+         "cannot write " + Scratch("no/such/fan") + "-Temperature.svg"},
+        {{"svg", Data("fan.rul"), Scratch("fan"), "--weights", Example("fan.wts"), "--data",
+          Scratch("none.dat")},
+         "cannot read the data set " + Scratch("none.dat")},
+        {{"svg", Data("fan.rul"), Scratch("fan"), "--weights", Scratch("none.wts"), "--data",
+          Example("samples.dat")},
+         Scratch("none.wts") + ": Error on File Open"},
+        {{"svg", Data("fan.rul"), Scratch("fan"), "--weights",
+          std::string(GLEAN_TEST_DATA) + "/../e2e/data/tiny.wts", "--data", Example("samples.dat")},
+         "the network has 1 inputs and 1 outputs, the rules 2 and 1"},
     };
     for (const auto& c : cases) {
         const ToolRun run = Tool(c.Words);
@@ -101,6 +125,7 @@ TEST_F(GleanToolRun, FailuresExitWithOneAndWriteNothing) {
         EXPECT_EQ(run.Err, "GleanTool: " + c.Message + "\n");
     }
     EXPECT_FALSE(fs::exists(engine));
+    EXPECT_FALSE(fs::exists(Scratch("fan-rules.svg")));
 }
 
 TEST_F(GleanToolRun, ARuleFileTheReaderRefusesNamesFileAndReason) {
@@ -127,6 +152,44 @@ TEST_F(GleanToolRun, ExportWritesTheFormatOfTheExtension) {
                       " Rules exported by GleanTool (triangles, minimum)";
         EXPECT_EQ(first, expected) << name;
     }
+}
+
+TEST_F(GleanToolRun, SvgDrawsEveryVariableAndTheRulesAndNamesTheFiles) {
+    const ToolRun run = Tool({"svg", Data("fan.rul"), Scratch("fan")});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    std::string expected;
+    for (const char* name : {"Temperature", "Humidity", "FanSpeed", "rules"}) {
+        const std::string file = Scratch("fan") + "-" + name + ".svg";
+        expected += file + "\n";
+        std::ifstream in(file);
+        std::string first;
+        std::getline(in, first);
+        EXPECT_EQ(first, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>") << file;
+    }
+    EXPECT_EQ(run.Out, expected);
+}
+
+TEST_F(GleanToolRun, SvgFileNamesStayUniqueAndSafe) {
+    // Names clash with each other and with the rule map, or hold characters unfit for files.
+    std::ifstream in(Data("fan.rul"));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::pair<std::string, std::string> renames[] = {
+        {"Temperature", "rules"}, {"Humidity", "a&b'c"}, {"FanSpeed", "a&b'c"}};
+    for (const auto& [from, to] : renames) {
+        for (std::size_t at = text.find(from); at != std::string::npos;
+             at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+    }
+    std::ofstream(Scratch("clash.rul")) << text;
+    const ToolRun run = Tool({"svg", Scratch("clash.rul"), Scratch("p")});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    const std::string p = Scratch("p");
+    EXPECT_EQ(run.Out, p + "-rules-input1.svg\n" + p + "-a_b_c.svg\n" + p + "-a_b_c-output1.svg\n" +
+                           p + "-rules.svg\n");
+    std::ifstream chart(p + "-a_b_c.svg");
+    std::string svg((std::istreambuf_iterator<char>(chart)), std::istreambuf_iterator<char>());
+    EXPECT_NE(svg.find("<title>a&amp;b&apos;c (input 2, 3 terms)</title>"), std::string::npos);
 }
 
 }  // namespace
