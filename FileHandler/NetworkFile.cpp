@@ -59,7 +59,8 @@ int ParameterIndex(const TBasicNeuron& neuron, const std::string& name) {
 // Whether `token` is the one-letter trainable mark `mark` (upper case) in any letter case, as
 // SameText compares; asked once per matrix cell, so without building a text to compare with.
 bool IsMark(std::string_view token, char mark) {
-    return token.size() == 1 && std::toupper(static_cast<unsigned char>(token[0])) == mark;
+    // Upper-casing as the C locale does, without a library call per mark of a large matrix.
+    return token.size() == 1 && (token[0] == mark || token[0] == mark - 'A' + 'a');
 }
 
 // Reads one network file; one object per file.
