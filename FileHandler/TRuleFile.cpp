@@ -74,29 +74,22 @@ bool ReadsAsNumber(const std::string& text, double& value) {
 
 // ---- writing ----
 
-void AppendAtom(std::string& text, const TRuleAtom& atom, const TMFSetList& list) {
-    const TBasicMFSet* set = list.GetMFSet(atom.Variable);
-    GLEAN_CHECK_TEXT(set != nullptr, "set!=NULL");
-    const TBasicMF* mf = set->GetMF(atom.Term);
-    GLEAN_CHECK_TEXT(mf != nullptr, "mf!=NULL");
-    text += '<';
-    text += set->Name;
-    text += " is ";
-    if (atom.Negated) text += "not ";
-    text += mf->Name;
-    text += ' ';
-    AppendGeneralNumber(text, atom.Weight);  // "%g", whatever the caller's stream uses
-    text += '>';
-}
-
 // Appends a bracket; a blank keeps two brackets apart, as touching they would read as one word.
 void AppendBracket(std::string& text, char bracket) {
     if (!text.empty() && text.back() == bracket) text += ' ';
     text += bracket;
 }
 
+template <class Heads>
+void AppendAtom(std::string& text, const TRuleAtom& atom, Heads& heads) {
+    text += heads.Of(atom);
+    AppendGeneralNumber(text, atom.Weight);  // "%g", whatever the caller's stream uses
+    text += '>';
+}
+
+template <class Heads>
 void AppendExpression(std::string& text, const TRuleExpression& expression, int depth,
-                      const TMFSetList& inputs) {
+                      Heads& inputs) {
     if (expression.ExprKind() == 1) {
         AppendAtom(text, expression.Atom(), inputs);
         return;
@@ -136,8 +129,9 @@ void WriteLine(const FileTools& tools, std::ostream& out, std::string_view line)
     tools.WriteNewline(out);
 }
 
+template <class Heads>
 void AppendConsequences(std::string& text, const TRuleConsequenceList* consequences,
-                        const TMFSetList& outputs) {
+                        Heads& outputs) {
     if (consequences == nullptr || consequences->numConsequences() == 0) {
         text += "NULL";
         return;
@@ -220,16 +214,56 @@ private:
 };
 
 void TRuleFile::SaveRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules) {
-    BeginRules(tools, out, rules);
+    TRuleFileWriter writer(tools, out, rules);
     for (int i = 0; i < rules.RuleList->numRules(); ++i)
-        SaveRule(tools, out, rules.RuleList->GetRule(i), rules);
-    EndRules(tools, out);
+        writer.Write(rules.RuleList->GetRule(i));
+    writer.Finish();
 }
 
-void TRuleFile::BeginRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules) {
+// The text "<variable is [not ]term " of the atoms of one MF list, made once per variable, term
+// and negation: a large rule file names the same few hundred terms hundreds of thousands of times.
+class TRuleFileWriter::TAtomHeads {
+public:
+    explicit TAtomHeads(const TMFSetList& list) : list_(list) {}
+
+    // Fails with the TExceptions of GetMFSet and GetMF for an atom outside the list.
+    const std::string& Of(const TRuleAtom& atom) {
+        if (atom.Variable < 0 || atom.Variable >= Kept || atom.Term < 0 || atom.Term >= Kept) {
+            uncached_ = Make(atom);  // positions read from a file may be anything
+            return uncached_;
+        }
+        const auto variable = static_cast<std::size_t>(atom.Variable);
+        const auto slot = 2 * static_cast<std::size_t>(atom.Term) + (atom.Negated ? 1 : 0);
+        if (heads_.size() <= variable) heads_.resize(variable + 1);
+        std::vector<std::string>& heads = heads_[variable];
+        if (heads.size() <= slot) heads.resize(slot + 1);
+        if (heads[slot].empty()) heads[slot] = Make(atom);
+        return heads[slot];
+    }
+
+private:
+    static constexpr int Kept = 4096;  // positions up to this are kept
+
+    std::string Make(const TRuleAtom& atom) const {
+        const TBasicMFSet* set = list_.GetMFSet(atom.Variable);
+        GLEAN_CHECK_TEXT(set != nullptr, "set!=NULL");
+        const TBasicMF* mf = set->GetMF(atom.Term);
+        GLEAN_CHECK_TEXT(mf != nullptr, "mf!=NULL");
+        return "<" + set->Name + " is " + (atom.Negated ? "not " : "") + mf->Name + " ";
+    }
+
+    const TMFSetList& list_;
+    std::vector<std::vector<std::string>> heads_;  // [variable][2 * term + negated]
+    std::string uncached_;
+};
+
+TRuleFileWriter::TRuleFileWriter(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules)
+    : tools_(tools), out_(out) {
     GLEAN_CHECK(rules.InputMFList != nullptr);
     GLEAN_CHECK(rules.RuleList != nullptr);
     GLEAN_CHECK(rules.OutputMFList != nullptr);
+    inputs_ = std::make_unique<TAtomHeads>(*rules.InputMFList);
+    outputs_ = std::make_unique<TAtomHeads>(*rules.OutputMFList);
     tools.WriteFormatVersion(out);
     tools.WriteStartTag(out, "FuzzyRules");
     tools.WriteString(out, "RuleType", rules.RuleList->Name);
@@ -240,28 +274,27 @@ void TRuleFile::BeginRules(FileTools& tools, std::ostream& out, const TFuzzyRule
     tools.WriteNewline(out);
 }
 
-void TRuleFile::SaveRule(FileTools& tools, std::ostream& out, const TRule& rule,
-                         const TFuzzyRuleSet& rules) {
-    GLEAN_CHECK(rules.InputMFList != nullptr);
-    GLEAN_CHECK(rules.OutputMFList != nullptr);
-    std::string line = "if ";
+TRuleFileWriter::~TRuleFileWriter() = default;
+
+void TRuleFileWriter::Write(const TRule& rule) {
+    line_ = "if ";
     if (rule.Antecedent) {
-        AppendExpression(line, *rule.Antecedent, 0, *rules.InputMFList);
+        AppendExpression(line_, *rule.Antecedent, 0, *inputs_);
     } else {
-        line += "NULL";
+        line_ += "NULL";
     }
-    WriteLine(tools, out, line);
-    line = "  then ";
-    AppendConsequences(line, rule.ConsequenceList.get(), *rules.OutputMFList);
-    WriteLine(tools, out, line);
-    tools.WriteNewline(out);
+    WriteLine(tools_, out_, line_);
+    line_ = "  then ";
+    AppendConsequences(line_, rule.ConsequenceList.get(), *outputs_);
+    WriteLine(tools_, out_, line_);
+    tools_.WriteNewline(out_);
 }
 
-void TRuleFile::EndRules(FileTools& tools, std::ostream& out) {
-    tools.WriteEndTag(out, "RuleList");
-    tools.WriteNewline(out);
-    tools.WriteEndTag(out, "FuzzyRules");
-    out.flush();
+void TRuleFileWriter::Finish() {
+    tools_.WriteEndTag(out_, "RuleList");
+    tools_.WriteNewline(out_);
+    tools_.WriteEndTag(out_, "FuzzyRules");
+    out_.flush();
 }
 
 std::unique_ptr<TFuzzyRuleSet> TRuleFile::LoadRules(FileTools& tools, std::istream& in) {

@@ -36,13 +36,6 @@ public:
     // Writes the whole file. Requires the three parts of the set (internal check); fails with
     // the TExceptions of GetMFSet and GetMF for atoms that point outside the MF lists.
     static void SaveRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules);
-    // SaveRules in three steps, for rules written as they are made instead of held all at once:
-    // everything before the first rule (the set's rule list gives only the rule type), one rule
-    // (its atoms pointing into the set's MF lists), and everything after the last rule.
-    static void BeginRules(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules);
-    static void SaveRule(FileTools& tools, std::ostream& out, const TRule& rule,
-                         const TFuzzyRuleSet& rules);
-    static void EndRules(FileTools& tools, std::ostream& out);
     // Reads a whole file into a new rule set. Throws as described above; nothing read is kept.
     static std::unique_ptr<TFuzzyRuleSet> LoadRules(FileTools& tools, std::istream& in);
 
@@ -72,6 +65,32 @@ private:
     std::istream& in_;
     const TMFSetList& inputs_;
     int nesting_ = 0;  // LoadExpression calls in progress
+};
+
+// SaveRules a rule at a time, for rules written as they are made instead of held all at once.
+// The constructor writes everything before the first rule (of the set's rule list only the rule
+// type is used), Write one rule whose atoms point into the set's MF lists, Finish everything
+// after the last rule. The MF lists must stay as they are while the writer lives: the text of
+// each variable and term is made once.
+class TRuleFileWriter {
+public:
+    TRuleFileWriter(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules);
+    TRuleFileWriter(const TRuleFileWriter&) = delete;
+    TRuleFileWriter& operator=(const TRuleFileWriter&) = delete;
+    ~TRuleFileWriter();
+
+    // Fails as SaveRules does for atoms outside the MF lists.
+    void Write(const TRule& rule);
+    void Finish();
+
+private:
+    class TAtomHeads;
+
+    FileTools& tools_;
+    std::ostream& out_;
+    std::unique_ptr<TAtomHeads> inputs_;
+    std::unique_ptr<TAtomHeads> outputs_;
+    std::string line_;  // working space, reused from rule to rule
 };
 
 }  // namespace glean

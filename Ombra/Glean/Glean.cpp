@@ -64,11 +64,9 @@ public:
     // thousand rules never has its whole rule set in memory.
     void Write(std::ostream& out) {
         FileTools ruleTools;
-        TRuleFile::BeginRules(ruleTools, out, *ruleSet_);
-        ForEachRule(network_, thresholds_, [&](const TRule& rule) {
-            TRuleFile::SaveRule(ruleTools, out, rule, *ruleSet_);
-        });
-        TRuleFile::EndRules(ruleTools, out);
+        TRuleFileWriter writer(ruleTools, out, *ruleSet_);
+        ForEachRule(network_, thresholds_, [&writer](const TRule& rule) { writer.Write(rule); });
+        writer.Finish();
     }
 
 private:

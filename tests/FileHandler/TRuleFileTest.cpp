@@ -186,13 +186,16 @@ TEST(SaveRules, ARuleAtATimeGivesTheSameBytesAndOneFlush) {
     FileTools tools;
     test::FlushCounter buffer;
     std::ostream out(&buffer);
-    TRuleFile::BeginRules(tools, out, set);
+    TRuleFileWriter writer(tools, out, set);
     for (int i = 0; i < set.RuleList->numRules(); ++i)
-        TRuleFile::SaveRule(tools, out, set.RuleList->GetRule(i), set);
+        writer.Write(set.RuleList->GetRule(i));
     EXPECT_EQ(buffer.flushes, 0);
-    TRuleFile::EndRules(tools, out);
+    writer.Finish();
     EXPECT_EQ(buffer.flushes, 1);
     EXPECT_EQ(buffer.str(), Saved(set));
+    // The same term plain and negated: each has its own text.
+    EXPECT_NE(buffer.str().find("if <InputA is A 0.5> and <InputB is D 0.7>\n"), std::string::npos);
+    EXPECT_NE(buffer.str().find("if <InputB is not D 0.25>\n"), std::string::npos);
 }
 
 TEST(SaveRules, WeightsUseSixSignificantDigitsWhateverTheStream) {
