@@ -29,7 +29,8 @@ struct TLargeBlockAllocator {
     TLargeBlockAllocator(const TLargeBlockAllocator<U>& /*other*/) noexcept {}
 
     T* allocate(std::size_t n) {
-        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) {
+        // Room left for rounding up to whole huge pages.
+        if (n > (std::numeric_limits<std::size_t>::max() - kHugePageSize) / sizeof(T)) {
             throw std::bad_array_new_length();
         }
         if (!IsLarge(n)) return std::allocator<T>().allocate(n);

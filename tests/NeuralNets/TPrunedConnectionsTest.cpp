@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
+#include <new>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -187,6 +189,32 @@ TEST_F(PrunedSet, CloneCopiesWeightsAndFlags) {
     EXPECT_FALSE(copy->IsValid(1, 0));
     EXPECT_EQ(copy->GetFlags(0, 2), FMaskExists);
     EXPECT_EQ(copy->Weight(1, 2), 13);
+}
+
+TEST(TPrunedConnections, SetsOfHugePageSizeKeepTheirWeightsThroughEdits) {
+    // 600 x 600 weights fill several huge pages; removing and inserting nodes moves them to new
+    // blocks, and a clone copies one.
+    auto net = MakeNetwork({0, 600, 600, 1});
+    net->Connect(1, 2);
+    TBasicConnections* set = net->priv_conns_index[2][1];
+    ASSERT_EQ(set->GetConnectionsNType(), "Pruneable");
+    NumberWeights(*set, 600, 600, 1.0);
+    net->RemoveNode(2, 0);
+    EXPECT_EQ(set->Weight(0, 0), 2);  // old target 1 is target 0 now
+    EXPECT_EQ(set->Weight(599, 598), 1 + 10 * 599 + 599);
+    net->InsertNode(2, 0, 0.25, 0.25, true);
+    EXPECT_EQ(set->Weight(3, 0), 0.25);
+    EXPECT_EQ(set->Weight(3, 1), 1 + 10 * 3 + 1);
+    auto other = MakeNetwork({0, 600, 600, 1});
+    const std::unique_ptr<TBasicConnections> copy = set->Clone(other.get());
+    EXPECT_EQ(copy->Weight(599, 599), 1 + 10 * 599 + 599);
+    EXPECT_EQ(copy->Weight(7, 0), 0.25);
+}
+
+TEST(TPrunedConnections, ImpossibleBlockSizesAreRefused) {
+    TLargeBlockAllocator<double> allocator;
+    EXPECT_THROW((void)allocator.allocate(std::numeric_limits<std::size_t>::max() / 8),
+                 std::bad_array_new_length);
 }
 
 TEST(TPrunedConnections, InsertedNodesAreAttachedOrAbsent) {
