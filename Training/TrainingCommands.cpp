@@ -211,7 +211,13 @@ int RunTrainJob(const TTrainJob& job, std::ostream& out) {
     TOmbraTrainer trainer(job.settings);
     const TSamples samples = LoadSamples(job.dataFile);
     TSamples test;
-    if (!job.testFile.empty()) test = LoadSamples(job.testFile);
+    if (!job.testFile.empty()) {
+        test = LoadSamples(job.testFile);
+        // Checked before training, so that a wrong file costs no training and writes nothing.
+        if (test.inputs != samples.inputs || test.outputs != samples.outputs) {
+            throw TException("Data set does not fit the network", "Bad Data", "TFit");
+        }
+    }
     TOmbraShape shape;
     shape.mfPerInput = ExpandCounts(job.mfIn, samples.inputs);
     shape.nRules = job.rules;

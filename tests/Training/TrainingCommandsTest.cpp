@@ -154,6 +154,34 @@ TEST(RunJobs, CsvThenTrainWritesANetworkAndReportsTheFit) {
         std::remove((dir + name).c_str());
 }
 
+TEST(RunJobs, AHeldOutSetOfOtherColumnsIsRefusedBeforeTraining) {
+    const std::string dir = ::testing::TempDir();
+    const auto convert = [&dir](const char* name, const char* header, const char* row) {
+        {
+            std::ofstream csv(dir + name + std::string(".csv"));
+            csv << header << '\n';
+            for (int i = 0; i < 6; ++i)
+                csv << i << ',' << row << '\n';
+        }
+        const std::vector<std::string> files = {dir + name + ".csv", dir + name + ".dat"};
+        std::ostringstream out;
+        RunCsvJob(CsvJobFromArguments(files, {}), out);
+    };
+    convert("fit-train", "x,y", "1");     // one input, one output
+    convert("fit-test", "x,y,z", "1,2");  // two inputs
+    const std::vector<std::string> files = {dir + "fit-train.dat", dir + "fit-train.wts"};
+    std::ostringstream out;
+    EXPECT_TEXCEPTION(
+        RunTrainJob(TrainJobFromArguments(files, {{"rules", "2"}, {"test", dir + "fit-test.dat"}}),
+                    out),
+        "Data set does not fit the network", "Bad Data", "TFit");
+    EXPECT_EQ(out.str(), "");  // not one epoch
+    EXPECT_FALSE(std::ifstream(dir + "fit-train.wts").good());
+    for (const char* name : {"fit-train.csv", "fit-train.dat", "fit-train.dat.scale",
+                             "fit-test.csv", "fit-test.dat", "fit-test.dat.scale"})
+        std::remove((dir + name).c_str());
+}
+
 TEST(RunJobs, MissingDataSetIsAClearError) {
     const std::vector<std::string> files = {"/nonexistent/none.dat", "x.wts"};
     std::ostringstream out;
