@@ -41,8 +41,10 @@ inline constexpr int FILE_WRITE_ERROR = -84;  // the file cannot be created or a
 inline constexpr int DATA_TOO_LARGE = -85;    // more values than DataSetValueLimit
 
 // The most values (rows times the numeric columns plus one) a loader allocates, so that a huge
-// row count in a file is refused instead of exhausting memory: 2^25, 256 MB of doubles.
-inline constexpr std::int64_t DataSetValueLimit = std::int64_t{1} << 25;
+// row or column count in a file is refused instead of exhausting memory: 2^23, 64 MB of doubles.
+// The space is allocated before the values are read, so a header of a few bytes can ask for all
+// of it; at 2^23 that costs a fraction of a second, not seconds.
+inline constexpr std::int64_t DataSetValueLimit = std::int64_t{1} << 23;
 
 // The header counts; -1 for an output count means label lists, for rows: not given.
 struct DataSetCounts {

@@ -187,6 +187,9 @@ TEST_F(FilerTest, LoadFailures) {
     EXPECT_EQ(LoadDataSet(tools, Path(), first, second), DATA_TOO_LARGE);
     Write(DataSetFile("[Rows = 0][Inputs = 2000000000]", ""));
     EXPECT_EQ(LoadDataSet(tools, Path(), first, second), DATA_TOO_LARGE);
+    // Columns count too: a few million error columns over four rows.
+    Write(DataSetFile("[Rows = 4][Inputs = 2][Error = 6666666]", "1"));
+    EXPECT_EQ(LoadDataSet(tools, Path(), first, second), DATA_TOO_LARGE);
     std::int64_t offset = 0;
     EXPECT_EQ(LoadDataSetBlock(tools, Path(), offset, 2000000000, first, second), DATA_TOO_LARGE);
 }
