@@ -9,25 +9,15 @@
 
 #include <unistd.h>
 
+#include "tests/GleanTool/ToolRun.h"
+
 namespace glean {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int Code;
-    std::string Out, Err;
-};
-
-ToolRun Tool(std::vector<std::string> words) {
-    words.insert(words.begin(), "GleanTool");
-    std::vector<const char*> argv;
-    for (const std::string& word : words)
-        argv.push_back(word.c_str());
-    std::ostringstream out, err;
-    const int code = RunGleanTool(int(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using test::Tool;
+using test::ToolRun;
 
 std::string Data(const char* name) {
     return std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name;

@@ -7,26 +7,15 @@
 #include <unistd.h>
 
 #include "GleanTool/GleanTool.h"
+#include "tests/GleanTool/ToolRun.h"
 
 namespace glean {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolResult {
-    int code;
-    std::string out, err;
-};
-
-ToolResult Tool(std::vector<std::string> words) {
-    words.insert(words.begin(), "GleanTool");
-    std::vector<const char*> argv;
-    for (const std::string& word : words)
-        argv.push_back(word.c_str());
-    std::ostringstream out, err;
-    const int code = RunGleanTool(int(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using test::Tool;
+using test::ToolRun;
 
 // The csv and train commands through the program's dispatch: usage mistakes give 2 and the
 // usage, failures 1, and a CSV file becomes a weight file the other commands read.
@@ -63,11 +52,11 @@ TEST_F(TrainCommandRun, UsageMistakesAndFailures) {
          "Cannot open CSV file: " + Scratch("none.csv") + " (File Error; ConvertCsvFile)"},
     };
     for (const auto& c : cases) {
-        const ToolResult run = Tool(c.words);
-        EXPECT_EQ(run.code, c.code) << c.message;
-        EXPECT_EQ(run.err.rfind("GleanTool: " + c.message + "\n", 0), 0u) << run.err;
+        const ToolRun run = Tool(c.words);
+        EXPECT_EQ(run.Code, c.code) << c.message;
+        EXPECT_EQ(run.Err.rfind("GleanTool: " + c.message + "\n", 0), 0u) << run.Err;
         if (c.code == 2) {
-            EXPECT_NE(run.err.find("  train DATASET WEIGHTS"), std::string::npos);
+            EXPECT_NE(run.Err.find("  train DATASET WEIGHTS"), std::string::npos);
         }
     }
     EXPECT_NE(ToolUsage().find("  csv CSV DATASET"), std::string::npos);
@@ -80,22 +69,22 @@ TEST_F(TrainCommandRun, CsvThenTrainThenFidelity) {
         for (int i = 0; i < 24; ++i)
             csv << i << ',' << (i * 5) % 7 << ',' << (i < 12 ? "lo" : "hi") << '\n';
     }
-    const ToolResult csv = Tool({"csv", Scratch("d.csv"), Scratch("d.dat"), "--class", "label",
-                                 "--holdout-every", "4", "--holdout", Scratch("t.dat")});
-    ASSERT_EQ(csv.code, 0) << csv.err;
-    EXPECT_EQ(csv.out, "training rows 18, held-out rows 6, inputs 2, outputs 2\n");
+    const ToolRun csv = Tool({"csv", Scratch("d.csv"), Scratch("d.dat"), "--class", "label",
+                              "--holdout-every", "4", "--holdout", Scratch("t.dat")});
+    ASSERT_EQ(csv.Code, 0) << csv.Err;
+    EXPECT_EQ(csv.Out, "training rows 18, held-out rows 6, inputs 2, outputs 2\n");
 
-    const ToolResult train = Tool({"train", Scratch("d.dat"), Scratch("d.wts"), "--rules", "2",
-                                   "--mf-in", "2", "--epochs", "50", "--test", Scratch("t.dat")});
-    ASSERT_EQ(train.code, 0) << train.err;
-    EXPECT_NE(train.out.find("\nepoch 50 error "), std::string::npos);
-    EXPECT_NE(train.out.find("\nheld-out: error "), std::string::npos);
+    const ToolRun train = Tool({"train", Scratch("d.dat"), Scratch("d.wts"), "--rules", "2",
+                                "--mf-in", "2", "--epochs", "50", "--test", Scratch("t.dat")});
+    ASSERT_EQ(train.Code, 0) << train.Err;
+    EXPECT_NE(train.Out.find("\nepoch 50 error "), std::string::npos);
+    EXPECT_NE(train.Out.find("\nheld-out: error "), std::string::npos);
 
-    const ToolResult fidelity =
+    const ToolRun fidelity =
         Tool({"fidelity", Scratch("d.wts"), Scratch("none.rul"), "--data", Scratch("t.dat")});
     // The weight file reads; only the missing rule file stops the run.
-    EXPECT_EQ(fidelity.code, 1);
-    EXPECT_NE(fidelity.err.find("none.rul"), std::string::npos) << fidelity.err;
+    EXPECT_EQ(fidelity.Code, 1);
+    EXPECT_NE(fidelity.Err.find("none.rul"), std::string::npos) << fidelity.Err;
 }
 
 }  // namespace
