@@ -8,52 +8,58 @@
 #include <memory>
 #include <new>
 #include <span>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "KQmessage/Check.h"
 
 namespace glean {
 
-// Large blocks (2 MB and more) start on a huge-page boundary and the kernel is asked to back
-// them with huge pages, where it can: loading a big network then takes a few page faults instead
-// of one per 4 kB, which on virtual machines costs more than parsing the weights.
+// Memory for arc values that starts all zero. Large blocks (2 MB and more) are fresh pages from
+// the kernel, which arrive zeroed, so a new matrix of zeros costs no writes at all; they start on
+// a huge-page boundary and the kernel is asked to back them with huge pages where it can: loading
+// a big network then takes a few page faults instead of one per 4 kB, which on virtual machines
+// costs more than parsing the weights. Both fail with std::bad_alloc.
 inline constexpr std::size_t kHugePageSize = std::size_t{1} << 21;
-void AdviseHugePages(void* block, std::size_t bytes) noexcept;
+void* AllocateZeroedBlock(std::size_t bytes);
+void ReleaseZeroedBlock(void* block, std::size_t bytes) noexcept;
 
+// A fixed number of values, all zero when made. Copies are deep.
 template <class T>
-struct TLargeBlockAllocator {
-    using value_type = T;
+class TZeroedBlock {
+    static_assert(std::is_arithmetic_v<T>, "all zero bytes must be the value zero");
 
-    TLargeBlockAllocator() = default;
-    template <class U>
-    TLargeBlockAllocator(const TLargeBlockAllocator<U>& /*other*/) noexcept {}
-
-    T* allocate(std::size_t n) {
-        // Room left for rounding up to whole huge pages.
-        if (n > (std::numeric_limits<std::size_t>::max() - kHugePageSize) / sizeof(T)) {
+public:
+    TZeroedBlock() = default;
+    // Fails with std::bad_array_new_length for a size no memory can hold.
+    explicit TZeroedBlock(std::size_t size) : size_(size) {
+        if (size > (std::numeric_limits<std::size_t>::max() - kHugePageSize) / sizeof(T)) {
             throw std::bad_array_new_length();
         }
-        if (!IsLarge(n)) return std::allocator<T>().allocate(n);
-        const std::size_t bytes = WholePages(n);
-        void* block = ::operator new (bytes, std::align_val_t{kHugePageSize});
-        AdviseHugePages(block, bytes);
-        return static_cast<T*>(block);
+        if (size > 0) values_ = static_cast<T*>(AllocateZeroedBlock(size * sizeof(T)));
     }
-    void deallocate(T* block, std::size_t n) noexcept {
-        if (!IsLarge(n)) return std::allocator<T>().deallocate(block, n);
-        ::operator delete (block, std::align_val_t{kHugePageSize});
+    TZeroedBlock(const TZeroedBlock& other) : TZeroedBlock(other.size_) {
+        std::copy_n(other.values_, size_, values_);
     }
-    friend bool operator==(const TLargeBlockAllocator&, const TLargeBlockAllocator&) = default;
+    TZeroedBlock(TZeroedBlock&& other) noexcept
+        : values_(std::exchange(other.values_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+    TZeroedBlock& operator=(TZeroedBlock other) noexcept {
+        std::swap(values_, other.values_);
+        std::swap(size_, other.size_);
+        return *this;
+    }
+    ~TZeroedBlock() {
+        if (values_ != nullptr) ReleaseZeroedBlock(values_, size_ * sizeof(T));
+    }
+
+    std::span<T> Values() { return {values_, size_}; }
+    std::span<const T> Values() const { return {values_, size_}; }
 
 private:
-    static bool IsLarge(std::size_t n) { return n * sizeof(T) >= kHugePageSize; }
-    static std::size_t WholePages(std::size_t n) {
-        return (n * sizeof(T) + kHugePageSize - 1) / kHugePageSize * kHugePageSize;
-    }
+    T* values_ = nullptr;
+    std::size_t size_ = 0;
 };
-
-template <class T>
-using TLargeVector = std::vector<T, TLargeBlockAllocator<T>>;
 
 template <class T>
 class TArcMatrix {
@@ -61,7 +67,7 @@ public:
     // nFrom * nTo copies of `fill`; negative sizes fail "n_from>=0 && n_to>=0".
     TArcMatrix(int nFrom, int nTo, T fill) : nFrom(nFrom), nTo(nTo) {
         GLEAN_CHECK_TEXT(nFrom >= 0 && nTo >= 0, "n_from>=0 && n_to>=0");
-        cells.assign(static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(nTo), fill);
+        Fill(fill);
     }
 
     int NumFrom() const { return nFrom; }
@@ -72,20 +78,26 @@ public:
     T& At(int from, int to) {
         GLEAN_CHECK_TEXT(from >= 0 && from < nFrom, "from>=0 && from<n_from");
         GLEAN_CHECK_TEXT(to >= 0 && to < nTo, "to>=0 && to<n_to");
-        return cells[Offset(from, to)];
+        return cells.Values()[Offset(from, to)];
     }
 
     // Copies row `to` (nFrom values) into `values`, which must hold exactly that many.
     void CopyRow(int to, std::span<T> values) const {
         GLEAN_CHECK_TEXT(to >= 0 && to < nTo, "to>=0 && to<n_to");
         GLEAN_CHECK_TEXT(values.size() == static_cast<std::size_t>(nFrom), "values.size()==n_from");
-        std::copy_n(cells.data() + Offset(0, to), nFrom, values.data());
+        std::copy_n(cells.Values().data() + Offset(0, to), nFrom, values.data());
     }
     // Row `to` (nFrom values); unchecked, for the set's own loops.
-    T* Row(int to) { return cells.data() + Offset(0, to); }
+    T* Row(int to) { return cells.Values().data() + Offset(0, to); }
 
     // Every value, target-major.
-    TLargeVector<T>& Cells() { return cells; }
+    std::span<T> Cells() { return cells.Values(); }
+
+    // Sets every value to `fill`; zero takes fresh memory instead of writing the old.
+    void Fill(T fill) {
+        cells = TZeroedBlock<T>(static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(nTo));
+        if (fill != T{}) std::ranges::fill(cells.Values(), fill);
+    }
 
     // Calls visit(from, to) for every arc, target-major: the traversal order of the sets.
     template <class Visit>
@@ -155,20 +167,20 @@ private:
     // Replaces the block by one of the new size whose cell (f, t) is source(f, t).
     template <class Source>
     void Rebuild(int newFrom, int newTo, Source source) {
-        TLargeVector<T> next;
-        next.reserve(static_cast<std::size_t>(newFrom) * static_cast<std::size_t>(newTo));
+        TZeroedBlock<T> next(static_cast<std::size_t>(newFrom) * static_cast<std::size_t>(newTo));
+        T* value = next.Values().data();
         for (int t = 0; t < newTo; ++t) {
             for (int f = 0; f < newFrom; ++f)
-                next.push_back(source(f, t));
+                *value++ = source(f, t);
         }
-        cells.swap(next);
+        cells = std::move(next);
         nFrom = newFrom;
         nTo = newTo;
     }
 
     int nFrom;
     int nTo;
-    TLargeVector<T> cells;
+    TZeroedBlock<T> cells;
 };
 
 }  // namespace glean

@@ -12,8 +12,8 @@ TPrunedConnections::TPrunedConnections(TBasicNetwork* network, int fromLayer, in
       array_masks(FromLayerObject().numNeurons, ToLayerObject().numNeurons, FMaskAll) {}
 
 void TPrunedConnections::Randomize(double low, double high) {
-    auto& weights = array_weights.Cells();
-    const auto& masks = array_masks.Cells();
+    const std::span<double> weights = array_weights.Cells();
+    const std::span<const std::uint8_t> masks = array_masks.Cells();
     for (std::size_t k = 0; k < weights.size(); ++k) {
         if ((masks[k] & FMaskTrainable) != 0) weights[k] = RandomWeight(low, high);
     }
@@ -60,8 +60,8 @@ void TPrunedConnections::RemoveArc(int from, int to) {
 
 void TPrunedConnections::RemoveAllArcs() {
     CheckSizes();
-    std::fill(array_masks.Cells().begin(), array_masks.Cells().end(), std::uint8_t{0});
-    std::fill(array_weights.Cells().begin(), array_weights.Cells().end(), 0.0);
+    array_masks.Fill(0);
+    array_weights.Fill(0.0);
 }
 
 void TPrunedConnections::AddArc(int from, int to) {

@@ -378,6 +378,43 @@ TEST(FileToolsTypedReaders, ParseNumberGivesTheDoubleOfStrtodBitForBit) {
     }
 }
 
+TEST(FileToolsTypedReaders, PlainDecimalsGiveTheDoubleOfStrtodBitForBit) {
+    // Where exact shortcuts end: 19 and 20 digits, 2^53 and one above, 22 and 23 decimals; and a
+    // second point or trailing text.
+    const std::vector<std::string> texts = {"9007199254740992",
+                                            "9007199254740993",
+                                            "900719925474099.3",
+                                            "0.9007199254740993",
+                                            "1234567890123456789",
+                                            "12345678901234567890",
+                                            "0.0000000000000000000001",
+                                            "0.00000000000000000000001",
+                                            "1.0000000000000000000001",
+                                            "-0.000",
+                                            "007.50",
+                                            "1.5.3",
+                                            "2.5T",
+                                            "0.1e1",
+                                            "3.x"};
+    for (const std::string& text : texts)
+        EXPECT_EQ(ParseNumberBits(text), StrtodBits(text)) << text;
+
+    // Weights as writers print them, and random digit strings with the point anywhere.
+    std::mt19937_64 random(2024);
+    std::uniform_real_distribution<double> weight(-1000.0, 1000.0);
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        const double value = weight(random) * (i % 2 == 0 ? 1.0 : 1e-3);
+        for (const char* format : {"%.15g", "%.16g", "%.17g", "%.6f", "%.18f"}) {
+            std::snprintf(text, sizeof text, format, value);
+            ASSERT_EQ(ParseNumberBits(text), StrtodBits(text)) << text;
+        }
+        std::string digits = std::to_string(random() % 10000000000000000000ULL);
+        digits.insert(random() % (digits.size() + 1), ".");
+        ASSERT_EQ(ParseNumberBits(digits), StrtodBits(digits)) << digits;
+    }
+}
+
 std::string PrintfG(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%g", value);

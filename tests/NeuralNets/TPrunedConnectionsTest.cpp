@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -211,9 +212,39 @@ TEST(TPrunedConnections, SetsOfHugePageSizeKeepTheirWeightsThroughEdits) {
     EXPECT_EQ(copy->Weight(7, 0), 0.25);
 }
 
+TEST(TPrunedConnections, LargeSetsStartFullAndRemovingAllArcsClearsEveryWeight) {
+    // 1500 x 1500: weights and flags both take blocks of fresh pages.
+    constexpr int N = 1500;
+    auto net = MakeNetwork({0, N, N, 1});
+    net->Connect(1, 2);
+    TBasicConnections& set = *net->priv_conns_index[2][1];
+    const auto everyArc = [&set](auto test) {
+        for (int f = 0; f < N; ++f) {
+            for (int t = 0; t < N; ++t) {
+                if (!test(f, t)) return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(everyArc([&](int f, int t) {
+        return set.GetFlags(f, t) == FMaskAll && set.Weight(f, t) == 0.0;
+    }));
+    set.Weight(N - 1, N - 1) = 5.0;
+    set.Weight(0, 0) = 3.0;
+    auto other = MakeNetwork({0, N, N, 1});
+    const std::unique_ptr<TBasicConnections> copy = set.Clone(other.get());
+    set.RemoveAllArcs();
+    EXPECT_TRUE(everyArc(
+        [&](int f, int t) { return set.GetFlags(f, t) == 0 && set.Weight(f, t) == 0.0; }));
+    set.AddArc(7, 9);
+    EXPECT_EQ(set.GetNumWeights(FMaskAll), 1);
+    EXPECT_EQ(copy->Weight(N - 1, N - 1), 5.0);
+    EXPECT_EQ(copy->Weight(0, 0), 3.0);
+    EXPECT_EQ(copy->GetFlags(0, 0), FMaskAll);
+}
+
 TEST(TPrunedConnections, ImpossibleBlockSizesAreRefused) {
-    TLargeBlockAllocator<double> allocator;
-    EXPECT_THROW((void)allocator.allocate(std::numeric_limits<std::size_t>::max() / 8),
+    EXPECT_THROW(TZeroedBlock<double>(std::numeric_limits<std::size_t>::max() / 8),
                  std::bad_array_new_length);
 }
 
