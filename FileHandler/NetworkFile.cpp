@@ -94,9 +94,15 @@ private:
     void CheckLayerSlots() const;
     void ReadConnections(const std::string& block);
     std::unique_ptr<TBasicConnections> NewConnections(const std::string& type, int from, int to);
+    enum class MatrixAttribute { Weights, TrainableInfo };
     void ReadMatrix(TBasicConnections& set, const std::string& block);
-    void ReadMatrixWeight(TBasicConnections& set, int from, int to, std::string_view token);
-    void ReadMatrixMark(TBasicConnections& set, int from, int to, std::string_view token);
+    template <class Set>
+    void ReadMatrixCells(Set& set, std::span<const MatrixAttribute> columns,
+                         const std::string& block);
+    template <class Set>
+    void ReadMatrixWeight(Set& set, int from, int to, std::string_view token);
+    template <class Set>
+    void ReadMatrixMark(Set& set, int from, int to, std::string_view token);
     void ReadWeightList(TBasicConnections& set, const std::string& block);
     void ReadWeightListEntry(TBasicConnections& set, const std::string& block);
 
@@ -435,15 +441,14 @@ std::unique_ptr<TBasicConnections> NetworkReader::NewConnections(const std::stri
 }
 
 void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block) {
-    enum Attribute { Weights, TrainableInfo };
-    std::array<Attribute, 9> attributes{};
+    std::array<MatrixAttribute, 9> attributes{};
     int wnum = 0;
     while (item_.open) {
         Next(block, true);
         if (item_.kind != BlockItem::StartTag) Fail("Keyword expected in matrix parameter");
-        Attribute attribute = Weights;
+        MatrixAttribute attribute = MatrixAttribute::Weights;
         if (SameText(item_.name, "TRAINABLEINFO")) {
-            attribute = TrainableInfo;
+            attribute = MatrixAttribute::TrainableInfo;
         } else if (!SameText(item_.name, "WEIGHTS")) {
             Fail("Unknown matrix attribute");
         }
@@ -451,12 +456,27 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
         GLEAN_CHECK_TEXT(wnum < 10, "wnum < 10");
         attributes[static_cast<std::size_t>(wnum - 1)] = attribute;
     }
-    const std::span<const Attribute> columns(attributes.data(), static_cast<std::size_t>(wnum));
+    const std::span<const MatrixAttribute> columns(attributes.data(),
+                                                   static_cast<std::size_t>(wnum));
+    // The pruneable set holds most weights of a large network: its arcs are set without a
+    // virtual call each.
+    if (auto* pruned = dynamic_cast<TPrunedConnections*>(&set)) {
+        ReadMatrixCells(*pruned, columns, block);
+    } else {
+        ReadMatrixCells(set, columns, block);
+    }
+    Next(block);
+    tools_.ExpectBlockEnd(in_, item_);
+}
+
+template <class Set>
+void NetworkReader::ReadMatrixCells(Set& set, std::span<const MatrixAttribute> columns,
+                                    const std::string& block) {
     const int nFrom = network_->layers[set.fromLayer]->numNeurons;
     const int nTo = network_->layers[set.toLayer]->numNeurons;
     for (int from = 0; from < nFrom; ++from) {
         for (int to = 0; to < nTo; ++to) {
-            for (Attribute attribute : columns) {
+            for (MatrixAttribute attribute : columns) {
                 // Matrices are most of a large file: their plain tokens skip the item machinery.
                 std::string_view token = tools_.TakeBufferedWord(in_);
                 if (token.empty()) {
@@ -464,7 +484,7 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
                     if (item_.kind != BlockItem::Token) Fail("Token Expected");
                     token = item_.name;
                 }
-                if (attribute == Weights) {
+                if (attribute == MatrixAttribute::Weights) {
                     ReadMatrixWeight(set, from, to, token);
                 } else {
                     ReadMatrixMark(set, from, to, token);
@@ -472,12 +492,10 @@ void NetworkReader::ReadMatrix(TBasicConnections& set, const std::string& block)
             }
         }
     }
-    Next(block);
-    tools_.ExpectBlockEnd(in_, item_);
 }
 
-void NetworkReader::ReadMatrixWeight(TBasicConnections& set, int from, int to,
-                                     std::string_view token) {
+template <class Set>
+void NetworkReader::ReadMatrixWeight(Set& set, int from, int to, std::string_view token) {
     if (token == "-") {
         set.RemoveArc(from, to);
         return;
@@ -487,8 +505,8 @@ void NetworkReader::ReadMatrixWeight(TBasicConnections& set, int from, int to,
     set.Weight(from, to) = weight;
 }
 
-void NetworkReader::ReadMatrixMark(TBasicConnections& set, int from, int to,
-                                   std::string_view token) {
+template <class Set>
+void NetworkReader::ReadMatrixMark(Set& set, int from, int to, std::string_view token) {
     if (IsMark(token, 'T')) {
         set.SetTrainable(from, to);
     } else if (IsMark(token, 'F')) {

@@ -224,23 +224,37 @@ bool ParsePlainDecimal(std::string_view text, double& value) {
     return error == std::errc() && (end == last || (*end != 'x' && *end != 'X'));
 }
 
+// "00" to "99": the digits of a number are made two at a time, the pairs independently.
+constexpr std::array<char, 200> DigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (std::size_t n = 0; n < 100; ++n) {
+        pairs[2 * n] = static_cast<char>('0' + n / 10);
+        pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
+    }
+    return pairs;
+}();
+
+void WriteDigitPair(char* out, std::uint32_t pair) {
+    std::memcpy(out, DigitPairs.data() + 2 * pair, 2);
+}
+
 // "%g" for 0.0001 <= |value| < 999999.5, where it writes fixed notation: the six digits come from
 // one product with an exact power of ten, whose rounding error (below 1e-10 at that scale)
 // cannot change them unless the product lies next to a rounding tie or a power of ten. There,
-// and outside that range, false: the caller formats exactly.
-bool AppendFixedGeneral(std::string& text, double value) {
+// and outside that range, null: the caller formats exactly. Otherwise the end of the text.
+char* WriteFixedGeneral(char* out, double value) {
     static constexpr std::array<double, 10> PowersOfTen{1e0, 1e1, 1e2, 1e3, 1e4,
                                                         1e5, 1e6, 1e7, 1e8, 1e9};
     constexpr double Margin = 1e-6;
     const double magnitude = std::fabs(value);
-    if (!(magnitude >= 1e-4 && magnitude < 999999.5)) return false;
-    // The decimal exponent of the first digit, from -4 to 5. The bounds are doubles near the
-    // powers of ten, so it may be one off next to one; the range check of the scaled value
-    // corrects that.
+    if (!(magnitude >= 1e-4 && magnitude < 999999.5)) return nullptr;
+    // The decimal exponent of the first digit, from -4 to 5, counted without branches. The
+    // bounds are doubles near the powers of ten, so it may be one off next to one; the range
+    // check of the scaled value corrects that.
     static constexpr std::array<double, 9> Decades{1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
-    int exponent = static_cast<int>(std::upper_bound(Decades.begin(), Decades.end(), magnitude) -
-                                    Decades.begin()) -
-                   4;
+    int exponent = -4;
+    for (const double decade : Decades)
+        exponent += magnitude >= decade ? 1 : 0;
     double scaled = magnitude * PowersOfTen[static_cast<std::size_t>(5 - exponent)];
     if (scaled < 1e5 && exponent > -4) {
         --exponent;
@@ -249,21 +263,21 @@ bool AppendFixedGeneral(std::string& text, double value) {
         ++exponent;
         scaled = magnitude * PowersOfTen[static_cast<std::size_t>(5 - exponent)];
     }
-    if (!(scaled >= 1e5 + Margin && scaled < 1e6 - 0.5 - Margin)) return false;
-    const double whole = std::floor(scaled);
+    if (!(scaled >= 1e5 + Margin && scaled < 1e6 - 0.5 - Margin)) return nullptr;
+    const auto whole = static_cast<std::uint32_t>(scaled);  // scaled is positive: its floor
     const double fraction = scaled - whole;
-    if (std::fabs(fraction - 0.5) < Margin) return false;
-    auto digits = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1U : 0U);
+    if (std::fabs(fraction - 0.5) < Margin) return nullptr;
+    const std::uint32_t digits = whole + (fraction > 0.5 ? 1U : 0U);
 
     std::array<char, 6> six{};
-    for (std::size_t i = six.size(); i-- > 0; digits /= 10)
-        six[i] = static_cast<char>('0' + digits % 10);
+    WriteDigitPair(six.data(), digits / 10000);
+    WriteDigitPair(six.data() + 2, digits / 100 % 100);
+    WriteDigitPair(six.data() + 4, digits % 100);
     std::size_t used = six.size();  // trailing zeros are dropped
-    while (used > 0 && six[used - 1] == '0')
+    while (six[used - 1] == '0')    // the first digit is not zero
         --used;
-    // Composed in place and appended once: the longest form is "-0.000123456".
-    std::array<char, 16> out{};
-    char* end = out.data();
+    // The longest form is "-0.000123456".
+    char* end = out;
     if (value < 0) *end++ = '-';
     if (exponent < 0) {
         *end++ = '0';
@@ -278,8 +292,7 @@ bool AppendFixedGeneral(std::string& text, double value) {
             end = std::copy_n(six.data() + integerDigits, used - integerDigits, end);
         }
     }
-    text.append(out.data(), end);
-    return true;
+    return end;
 }
 
 // The value a format version statement carries may be at most this.
@@ -503,14 +516,13 @@ int FileTools::ParseInteger(std::istream& in, const std::string& text) const {
     return static_cast<int>(value);
 }
 
-void AppendGeneralNumber(std::string& text, double value) {
-    if (AppendFixedGeneral(text, value)) return;
+char* WriteGeneralNumber(char* out, double value) {
+    if (char* end = WriteFixedGeneral(out, value)) return end;
     constexpr int Precision = 6;
-    std::array<char, 32> digits{};
-    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), value,
-                                            std::chars_format::general, Precision);
+    const auto [end, error] =
+        std::to_chars(out, out + GeneralNumberSize, value, std::chars_format::general, Precision);
     GLEAN_CHECK(error == std::errc());
-    text.append(digits.data(), end);
+    return end;
 }
 
 double FileTools::ParseNumber(std::istream& in, std::string_view text) const {

@@ -60,10 +60,12 @@ void OpenBuffered(FileStream& file, std::vector<char>& buffer, const std::string
     file.open(fileName, mode);
 }
 
-// Appends `value` exactly as "%g" writes it (six significant digits, trailing zeros dropped):
-// rule files carry hundreds of thousands of weights, and the general formatters take several
-// times longer for the usual ones.
-void AppendGeneralNumber(std::string& text, double value);
+// Writes `value` at `out` exactly as "%g" writes it (six significant digits, trailing zeros
+// dropped), in at most GeneralNumberSize characters, and returns the end: rule files carry
+// hundreds of thousands of weights, and the general formatters take several times longer for
+// the usual ones.
+inline constexpr std::size_t GeneralNumberSize = 16;  // "-1.79769e+308" takes 13
+char* WriteGeneralNumber(char* out, double value);
 
 // The tool object of the block text syntax: one token buffer, no other state. The stream is
 // passed to every operation; one object serves one file at a time.

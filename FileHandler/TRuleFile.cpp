@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -74,28 +75,76 @@ bool ReadsAsNumber(const std::string& text, double& value) {
 
 // ---- writing ----
 
+}  // namespace
+
+// The rule lines, gathered in one buffer that goes to the stream about a megabyte at a time: a
+// large rule file is millions of small pieces, each too small for the stream's own calls.
+class TRuleText {
+public:
+    explicit TRuleText(std::ostream& out) : out_(out), buffer_(Chunk + GeneralNumberSize) {}
+
+    void Append(std::string_view piece) {
+        std::memcpy(Room(piece.size()), piece.data(), piece.size());
+        used_ += piece.size();
+    }
+    void Append(char ch) {
+        *Room(1) = ch;
+        ++used_;
+    }
+    void AppendNumber(double value) {  // "%g", whatever the caller's stream uses
+        used_ = static_cast<std::size_t>(WriteGeneralNumber(Room(GeneralNumberSize), value) -
+                                         buffer_.data());
+    }
+    // The last character of the line so far; a new line counts as empty.
+    char Last() const { return used_ > 0 ? buffer_[used_ - 1] : '\n'; }
+    void EndLine() {
+        Append('\n');
+        if (used_ >= Chunk) Flush();
+    }
+    void Flush() {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t Chunk = std::size_t{1} << 20;
+
+    // Where `size` more characters go; a line longer than the buffer grows it.
+    char* Room(std::size_t size) {
+        if (buffer_.size() - used_ < size)
+            buffer_.resize(std::max(2 * buffer_.size(), used_ + size));
+        return buffer_.data() + used_;
+    }
+
+    std::ostream& out_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+};
+
+namespace {
+
 // Appends a bracket; a blank keeps two brackets apart, as touching they would read as one word.
-void AppendBracket(std::string& text, char bracket) {
-    if (!text.empty() && text.back() == bracket) text += ' ';
-    text += bracket;
+void AppendBracket(TRuleText& text, char bracket) {
+    if (text.Last() == bracket) text.Append(' ');
+    text.Append(bracket);
 }
 
 template <class Heads>
-void AppendAtom(std::string& text, const TRuleAtom& atom, Heads& heads) {
-    text += heads.Of(atom);
-    AppendGeneralNumber(text, atom.Weight);  // "%g", whatever the caller's stream uses
-    text += '>';
+void AppendAtom(TRuleText& text, const TRuleAtom& atom, Heads& heads) {
+    text.Append(heads.Of(atom));
+    text.AppendNumber(atom.Weight);
+    text.Append('>');
 }
 
 template <class Heads>
-void AppendExpression(std::string& text, const TRuleExpression& expression, int depth,
+void AppendExpression(TRuleText& text, const TRuleExpression& expression, int depth,
                       Heads& inputs) {
     if (expression.ExprKind() == 1) {
         AppendAtom(text, expression.Atom(), inputs);
         return;
     }
     if (expression.ExprKind() != 2 || expression.List().numSubExpressions() == 0) {
-        text += "NULL";
+        text.Append("NULL");
         return;
     }
     const TRuleExprList& list = expression.List();
@@ -103,41 +152,37 @@ void AppendExpression(std::string& text, const TRuleExpression& expression, int 
         const TOperatorProps props = PropsOf(list.Operator);
         const bool prefix = props.cls == 1 && props.follow == 1;
         const bool postfix = props.cls == 2 && props.follow == 2;
-        if (prefix) text += list.Operator + " ";
+        if (prefix) {
+            text.Append(list.Operator);
+            text.Append(' ');
+        }
         AppendExpression(text, list.GetSubExpression(0), depth + 1, inputs);
-        if (postfix) text += " " + list.Operator;
+        if (postfix) {
+            text.Append(' ');
+            text.Append(list.Operator);
+        }
         return;
     }
     if (depth > 0) AppendBracket(text, '(');
     for (int i = 0; i < list.numSubExpressions(); ++i) {
         if (i > 0) {
-            text += ' ';
-            text += list.Operator;
-            text += ' ';
+            text.Append(' ');
+            text.Append(list.Operator);
+            text.Append(' ');
         }
         AppendExpression(text, list.GetSubExpression(i), depth + 1, inputs);
     }
     if (depth > 0) AppendBracket(text, ')');
 }
 
-// Writes a rule line. Standard file streams pass a write of a kilobyte or more straight to the
-// system, bypassing their buffer; lines of large rules are longer, so they go in smaller pieces.
-void WriteLine(const FileTools& tools, std::ostream& out, std::string_view line) {
-    constexpr std::size_t Piece = 512;
-    for (std::size_t start = 0; start < line.size(); start += Piece)
-        out << line.substr(start, Piece);
-    tools.WriteNewline(out);
-}
-
 template <class Heads>
-void AppendConsequences(std::string& text, const TRuleConsequenceList* consequences,
-                        Heads& outputs) {
+void AppendConsequences(TRuleText& text, const TRuleConsequenceList* consequences, Heads& outputs) {
     if (consequences == nullptr || consequences->numConsequences() == 0) {
-        text += "NULL";
+        text.Append("NULL");
         return;
     }
     for (int i = 0; i < consequences->numConsequences(); ++i) {
-        if (i > 0) text += " and ";
+        if (i > 0) text.Append(" and ");
         AppendAtom(text, consequences->GetConsequence(i), outputs);
     }
 }
@@ -258,7 +303,7 @@ private:
 };
 
 TRuleFileWriter::TRuleFileWriter(FileTools& tools, std::ostream& out, const TFuzzyRuleSet& rules)
-    : tools_(tools), out_(out) {
+    : tools_(tools), out_(out), text_(std::make_unique<TRuleText>(out)) {
     GLEAN_CHECK(rules.InputMFList != nullptr);
     GLEAN_CHECK(rules.RuleList != nullptr);
     GLEAN_CHECK(rules.OutputMFList != nullptr);
@@ -277,20 +322,22 @@ TRuleFileWriter::TRuleFileWriter(FileTools& tools, std::ostream& out, const TFuz
 TRuleFileWriter::~TRuleFileWriter() = default;
 
 void TRuleFileWriter::Write(const TRule& rule) {
-    line_ = "if ";
+    TRuleText& text = *text_;
+    text.Append("if ");
     if (rule.Antecedent) {
-        AppendExpression(line_, *rule.Antecedent, 0, *inputs_);
+        AppendExpression(text, *rule.Antecedent, 0, *inputs_);
     } else {
-        line_ += "NULL";
+        text.Append("NULL");
     }
-    WriteLine(tools_, out_, line_);
-    line_ = "  then ";
-    AppendConsequences(line_, rule.ConsequenceList.get(), *outputs_);
-    WriteLine(tools_, out_, line_);
-    tools_.WriteNewline(out_);
+    text.EndLine();
+    text.Append("  then ");
+    AppendConsequences(text, rule.ConsequenceList.get(), *outputs_);
+    text.EndLine();
+    text.EndLine();
 }
 
 void TRuleFileWriter::Finish() {
+    text_->Flush();
     tools_.WriteEndTag(out_, "RuleList");
     tools_.WriteNewline(out_);
     tools_.WriteEndTag(out_, "FuzzyRules");

@@ -67,6 +67,8 @@ private:
     int nesting_ = 0;  // LoadExpression calls in progress
 };
 
+class TRuleText;  // the rule lines a TRuleFileWriter has not handed to its stream yet
+
 // SaveRules a rule at a time, for rules written as they are made instead of held all at once.
 // The constructor writes everything before the first rule (of the set's rule list only the rule
 // type is used), Write one rule whose atoms point into the set's MF lists, Finish everything
@@ -88,9 +90,9 @@ private:
 
     FileTools& tools_;
     std::ostream& out_;
+    std::unique_ptr<TRuleText> text_;  // rule lines not yet handed to out_
     std::unique_ptr<TAtomHeads> inputs_;
     std::unique_ptr<TAtomHeads> outputs_;
-    std::string line_;  // working space, reused from rule to rule
 };
 
 }  // namespace glean

@@ -19,10 +19,6 @@ void TPrunedConnections::Randomize(double low, double high) {
     }
 }
 
-double& TPrunedConnections::Weight(int from, int to) {
-    return array_weights.At(from, to);
-}
-
 void TPrunedConnections::GetInWeights(int toNode, std::span<double> weights) {
     CheckSizes();
     array_weights.CopyRow(toNode, weights);
@@ -45,10 +41,6 @@ void TPrunedConnections::Propagate(std::span<double> netInput) {
     }
 }
 
-bool TPrunedConnections::IsValid(int from, int to) {
-    return (array_masks.At(from, to) & FMaskExists) != 0;
-}
-
 bool TPrunedConnections::IsTrainable(int from, int to) {
     return (array_masks.At(from, to) & FMaskTrainable) != 0;
 }
@@ -62,20 +54,6 @@ void TPrunedConnections::RemoveAllArcs() {
     CheckSizes();
     array_masks.Fill(0);
     array_weights.Fill(0.0);
-}
-
-void TPrunedConnections::AddArc(int from, int to) {
-    if (IsValid(from, to)) return;
-    array_masks.At(from, to) = FMaskAll;
-    array_weights.At(from, to) = 0.0;
-}
-
-void TPrunedConnections::SetTrainable(int from, int to) {
-    if (IsValid(from, to)) array_masks.At(from, to) |= FMaskTrainable;
-}
-
-void TPrunedConnections::SetUntrainable(int from, int to) {
-    array_masks.At(from, to) &= static_cast<std::uint8_t>(~FMaskTrainable);
 }
 
 void TPrunedConnections::ForAllInArcs(TIterateObj& v, int toNode, int mask) {

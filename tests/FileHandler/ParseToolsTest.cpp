@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <climits>
 #include <cmath>
@@ -422,12 +423,14 @@ std::string PrintfG(double value) {
 }
 
 std::string GeneralNumber(double value) {
-    std::string text = "x";  // appended to, never replaced
-    AppendGeneralNumber(text, value);
-    return text.substr(1);
+    std::array<char, GeneralNumberSize + 1> text{};
+    text.back() = 'x';  // must stay
+    char* end = WriteGeneralNumber(text.data(), value);
+    EXPECT_EQ(text.back(), 'x');
+    return std::string(text.data(), end);
 }
 
-TEST(AppendGeneralNumber, WritesWhatPrintfGWrites) {
+TEST(WriteGeneralNumber, WritesWhatPrintfGWrites) {
     std::vector<double> values{0.0,
                                -0.0,
                                1.0,
