@@ -421,7 +421,8 @@ std::unique_ptr<TBasicConnections> NetworkReader::NewConnections(const std::stri
         if (SameText(type, "FULLYCONNECTED")) {
             return std::make_unique<TConnectedConnections>(owner, from, to);
         }
-        return std::make_unique<TPrunedConnections>(owner, from, to);
+        // Without arcs: the file's matrices and lists name the ones there are.
+        return std::make_unique<TPrunedConnections>(owner, from, to, false);
     }
     if (SameText(type, "ToConditionConnections")) {
         const auto* conditions = dynamic_cast<const TConditionLayer*>(&target);

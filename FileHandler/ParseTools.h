@@ -50,8 +50,8 @@ struct BlockItem {
 };
 
 // Opens a file stream (ifstream or ofstream) that moves data in pieces of a megabyte rather than
-// the stream library's few kilobytes, for weight and rule files of hundreds of megabytes. `buffer`
-// becomes the stream's buffer and must outlive its use.
+// the stream library's few kilobytes, for weight files of hundreds of megabytes. `buffer` becomes
+// the stream's buffer and must outlive its use.
 template <class FileStream>
 void OpenBuffered(FileStream& file, std::vector<char>& buffer, const std::string& fileName,
                   std::ios::openmode mode) {

@@ -77,11 +77,12 @@ bool ReadsAsNumber(const std::string& text, double& value) {
 
 }  // namespace
 
-// The rule lines, gathered in one buffer that goes to the stream about a megabyte at a time: a
-// large rule file is millions of small pieces, each too small for the stream's own calls.
+// The rule lines, gathered in one buffer that goes to the stream in pieces of 64 kB or more: a
+// large rule file is millions of small pieces, each too small for the stream's own calls. A
+// file stream passes pieces larger than its own buffer straight to the system.
 class TRuleText {
 public:
-    explicit TRuleText(std::ostream& out) : out_(out), buffer_(Chunk + GeneralNumberSize) {}
+    explicit TRuleText(std::ostream& out) : out_(out), buffer_(2 * Chunk) {}
 
     void Append(std::string_view piece) {
         std::memcpy(Room(piece.size()), piece.data(), piece.size());
@@ -107,7 +108,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t Chunk = std::size_t{1} << 20;
+    static constexpr std::size_t Chunk = std::size_t{1} << 16;
 
     // Where `size` more characters go; a line longer than the buffer grows it.
     char* Room(std::size_t size) {

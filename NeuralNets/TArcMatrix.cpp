@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -41,6 +42,15 @@ void* AllocateZeroedBlock(std::size_t bytes) {
     return block;
 }
 
+void ZeroBlock(void* block, std::size_t bytes) noexcept {
+    if (bytes < kHugePageSize) {
+        std::memset(block, 0, bytes);
+    } else {
+        // Private anonymous pages read as zero again once dropped.
+        madvise(block, WholeHugePages(bytes), MADV_DONTNEED);
+    }
+}
+
 void ReleaseZeroedBlock(void* block, std::size_t bytes) noexcept {
     if (bytes < kHugePageSize) {
         std::free(block);
@@ -55,6 +65,10 @@ void* AllocateZeroedBlock(std::size_t bytes) {
     void* block = std::calloc(bytes, 1);
     if (block == nullptr) throw std::bad_alloc();
     return block;
+}
+
+void ZeroBlock(void* block, std::size_t bytes) noexcept {
+    std::memset(block, 0, bytes);
 }
 
 void ReleaseZeroedBlock(void* block, std::size_t /*bytes*/) noexcept {

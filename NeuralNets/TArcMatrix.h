@@ -20,9 +20,11 @@ namespace glean {
 // the kernel, which arrive zeroed, so a new matrix of zeros costs no writes at all; they start on
 // a huge-page boundary and the kernel is asked to back them with huge pages where it can: loading
 // a big network then takes a few page faults instead of one per 4 kB, which on virtual machines
-// costs more than parsing the weights. Both fail with std::bad_alloc.
+// costs more than parsing the weights. Allocation fails with std::bad_alloc.
 inline constexpr std::size_t kHugePageSize = std::size_t{1} << 21;
 void* AllocateZeroedBlock(std::size_t bytes);
+// Makes every byte zero again: a large block gives its pages back, to get fresh ones when used.
+void ZeroBlock(void* block, std::size_t bytes) noexcept;
 void ReleaseZeroedBlock(void* block, std::size_t bytes) noexcept;
 
 // A fixed number of values, all zero when made. Copies are deep.
@@ -55,6 +57,9 @@ public:
 
     std::span<T> Values() { return {values_, size_}; }
     std::span<const T> Values() const { return {values_, size_}; }
+    void Zero() noexcept {
+        if (values_ != nullptr) ZeroBlock(values_, size_ * sizeof(T));
+    }
 
 private:
     T* values_ = nullptr;
@@ -67,7 +72,8 @@ public:
     // nFrom * nTo copies of `fill`; negative sizes fail "n_from>=0 && n_to>=0".
     TArcMatrix(int nFrom, int nTo, T fill) : nFrom(nFrom), nTo(nTo) {
         GLEAN_CHECK_TEXT(nFrom >= 0 && nTo >= 0, "n_from>=0 && n_to>=0");
-        Fill(fill);
+        cells = TZeroedBlock<T>(static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(nTo));
+        if (fill != T{}) Fill(fill);
     }
 
     int NumFrom() const { return nFrom; }
@@ -93,10 +99,13 @@ public:
     // Every value, target-major.
     std::span<T> Cells() { return cells.Values(); }
 
-    // Sets every value to `fill`; zero takes fresh memory instead of writing the old.
+    // Sets every value to `fill`; large blocks take fresh pages for zero instead of writing.
     void Fill(T fill) {
-        cells = TZeroedBlock<T>(static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(nTo));
-        if (fill != T{}) std::ranges::fill(cells.Values(), fill);
+        if (fill == T{}) {
+            cells.Zero();
+        } else {
+            std::ranges::fill(cells.Values(), fill);
+        }
     }
 
     // Calls visit(from, to) for every arc, target-major: the traversal order of the sets.

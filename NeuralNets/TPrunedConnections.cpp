@@ -6,10 +6,12 @@
 
 namespace glean {
 
-TPrunedConnections::TPrunedConnections(TBasicNetwork* network, int fromLayer, int toLayer)
+TPrunedConnections::TPrunedConnections(TBasicNetwork* network, int fromLayer, int toLayer,
+                                       bool attached)
     : TBasicConnections(network, fromLayer, toLayer),
       array_weights(FromLayerObject().numNeurons, ToLayerObject().numNeurons, 0.0),
-      array_masks(FromLayerObject().numNeurons, ToLayerObject().numNeurons, FMaskAll) {}
+      array_masks(FromLayerObject().numNeurons, ToLayerObject().numNeurons,
+                  attached ? FMaskAll : 0) {}
 
 void TPrunedConnections::Randomize(double low, double high) {
     const std::span<double> weights = array_weights.Cells();

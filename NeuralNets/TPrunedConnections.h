@@ -11,8 +11,9 @@ namespace glean {
 
 class TPrunedConnections final : public TBasicConnections {
 public:
-    // Every arc present and trainable (FMaskAll), weight 0; the two layers must exist.
-    TPrunedConnections(TBasicNetwork* network, int fromLayer, int toLayer);
+    // Every arc present and trainable (FMaskAll) when attached, else no arc; weights 0. The two
+    // layers must exist.
+    TPrunedConnections(TBasicNetwork* network, int fromLayer, int toLayer, bool attached = true);
 
     // Every arc whose flags contain FMaskTrainable.
     void Randomize(double low, double high) override;

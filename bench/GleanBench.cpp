@@ -185,9 +185,7 @@ void SaveRules(benchmark::State& state, Size& size, const fs::path& ruleFile) {
     const TFuzzyRuleSet& ruleSet = size.RuleSet();
     for (auto _ : state) {
         FileTools tools;
-        std::vector<char> buffer;  // as the Glean program opens its rule file
-        std::ofstream out;
-        OpenBuffered(out, buffer, ruleFile.string(), std::ios::out | std::ios::trunc);
+        std::ofstream out(ruleFile, std::ios::out | std::ios::trunc);
         TRuleFile::SaveRules(tools, out, ruleSet);
     }
 }

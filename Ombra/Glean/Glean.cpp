@@ -3,7 +3,6 @@
 #include <fstream>
 #include <istream>
 #include <ostream>
-#include <vector>
 
 #include "FileHandler/LabelFile.h"
 #include "FileHandler/NetworkFile.h"
@@ -127,9 +126,7 @@ int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ost
         }
         RuleFileWriter writer(*network, labels.get(), parameters);
         // Opened only now, so that a failed extraction leaves an earlier rule file alone.
-        std::vector<char> buffer;
-        std::ofstream ruleFile;
-        OpenBuffered(ruleFile, buffer, parameters.RuleFile, std::ios::out | std::ios::trunc);
+        std::ofstream ruleFile(parameters.RuleFile, std::ios::out | std::ios::trunc);
         if (!ruleFile) return Fail(err, "Unable to open file " + parameters.RuleFile);
         writer.Write(ruleFile);
         ruleFile.close();
