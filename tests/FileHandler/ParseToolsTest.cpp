@@ -14,6 +14,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -474,6 +475,33 @@ TEST(WriteGeneralNumber, WritesWhatPrintfGWrites) {
     }
     for (const double value : values)
         ASSERT_EQ(GeneralNumber(value), PrintfG(value)) << std::hexfloat << value;
+}
+
+TEST(FileToolsLexer, EveryByteEndsALongWordOrNotByItsClass) {
+    // Each byte value inside a word, near its start, its end and across 16-byte blocks.
+    for (int ch = 1; ch < 256; ++ch) {
+        const bool white = ch < 33 || ch > 126 || ch == ',';
+        const bool special = std::string_view("[]/*=<>").find(static_cast<char>(ch)) !=
+                             std::string_view::npos;
+        for (const std::size_t at : {1, 7, 15, 16, 17, 31, 32, 39}) {
+            std::string word(40, 'w');
+            word[at] = static_cast<char>(ch);
+            std::vector<std::string> expected;
+            if (white) {
+                expected = {word.substr(0, at), word.substr(at + 1)};
+            } else if (special) {
+                expected = {word.substr(0, at), word.substr(at, 1), word.substr(at + 1)};
+            } else {
+                expected = {word};
+            }
+            if (expected.back().empty()) expected.pop_back();
+            ASSERT_EQ(Tokens(word + " x"), [&] {
+                auto tokens = expected;
+                tokens.push_back("x");
+                return tokens;
+            }()) << "byte " << ch << " at " << at;
+        }
+    }
 }
 
 TEST(FileToolsLexer, WordsAcrossBufferRefillsAndUnbufferedStreams) {
