@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -568,9 +569,13 @@ void NetworkReader::ReadWeightListEntry(TBasicConnections& set, const std::strin
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::string& fileName,
                                                std::unique_ptr<TKQstructure> params) {
     params.reset();
-    std::vector<char> buffer;
+    // Pieces of a megabyte rather than the stream library's few kilobytes, for files of hundreds
+    // of megabytes. Left uninitialised, the buffer costs a small file only the pages it fills.
+    constexpr std::size_t BufferSize = std::size_t{1} << 20;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(BufferSize);
     std::ifstream in;
-    OpenBuffered(in, buffer, fileName, std::ios::binary);
+    in.rdbuf()->pubsetbuf(buffer.get(), BufferSize);
+    in.open(fileName, std::ios::binary);
     if (!in) throw FileTools::Error("Error on File Open");
     try {
         return ReadNetwork(tools, in);

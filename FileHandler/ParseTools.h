@@ -35,7 +35,6 @@
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace glean {
 
@@ -48,17 +47,6 @@ struct BlockItem {
     std::string value;  // Statement: the value; empty otherwise
     bool open = false;  // StartTag and Statement: the closing "]" did not follow
 };
-
-// Opens a file stream (ifstream or ofstream) that moves data in pieces of a megabyte rather than
-// the stream library's few kilobytes, for weight files of hundreds of megabytes. `buffer` becomes
-// the stream's buffer and must outlive its use.
-template <class FileStream>
-void OpenBuffered(FileStream& file, std::vector<char>& buffer, const std::string& fileName,
-                  std::ios::openmode mode) {
-    buffer.resize(std::size_t{1} << 20);
-    file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    file.open(fileName, mode);
-}
 
 // Writes `value` at `out` exactly as "%g" writes it (six significant digits, trailing zeros
 // dropped), in at most GeneralNumberSize characters, and returns the end: rule files carry

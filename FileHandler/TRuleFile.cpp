@@ -82,7 +82,7 @@ bool ReadsAsNumber(const std::string& text, double& value) {
 // file stream passes pieces larger than its own buffer straight to the system.
 class TRuleText {
 public:
-    explicit TRuleText(std::ostream& out) : out_(out), buffer_(2 * Chunk) {}
+    explicit TRuleText(std::ostream& out) : out_(out) {}
 
     void Append(std::string_view piece) {
         std::memcpy(Room(piece.size()), piece.data(), piece.size());
@@ -94,7 +94,7 @@ public:
     }
     void AppendNumber(double value) {  // "%g", whatever the caller's stream uses
         used_ = static_cast<std::size_t>(WriteGeneralNumber(Room(GeneralNumberSize), value) -
-                                         buffer_.data());
+                                         buffer_.get());
     }
     // The last character of the line so far; a new line counts as empty.
     char Last() const { return used_ > 0 ? buffer_[used_ - 1] : '\n'; }
@@ -103,22 +103,31 @@ public:
         if (used_ >= Chunk) Flush();
     }
     void Flush() {
-        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        out_.write(buffer_.get(), static_cast<std::streamsize>(used_));
         used_ = 0;
     }
 
 private:
     static constexpr std::size_t Chunk = std::size_t{1} << 16;
 
-    // Where `size` more characters go; a line longer than the buffer grows it.
+    // Where `size` more characters go.
     char* Room(std::size_t size) {
-        if (buffer_.size() - used_ < size)
-            buffer_.resize(std::max(2 * buffer_.size(), used_ + size));
-        return buffer_.data() + used_;
+        if (size_ - used_ < size) Grow(size);
+        return buffer_.get() + used_;
+    }
+    // Room for a piece and a line longer than the rest: at least twice the chunk, then doubling.
+    // Left uninitialised, the buffer costs a small file only the pages it fills.
+    void Grow(std::size_t size) {
+        const std::size_t grown = std::max({2 * Chunk, 2 * size_, used_ + size});
+        auto larger = std::make_unique_for_overwrite<char[]>(grown);
+        if (used_ > 0) std::memcpy(larger.get(), buffer_.get(), used_);
+        buffer_ = std::move(larger);
+        size_ = grown;
     }
 
     std::ostream& out_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t size_ = 0;
     std::size_t used_ = 0;
 };
 

@@ -198,6 +198,27 @@ TEST(SaveRules, ARuleAtATimeGivesTheSameBytesAndOneFlush) {
     EXPECT_NE(buffer.str().find("if <InputB is not D 0.25>\n"), std::string::npos);
 }
 
+TEST(SaveRules, ManyRulesAndLinesLongerThanTheWritersBufferComeBackWhole) {
+    auto rules = std::make_unique<TRuleList>("Ombra", 0);
+    for (int r = 0; r < 5000; ++r) {
+        AddRule(*rules, List("and", Exprs(Atom(0, r % 3, 0.001 * r), Atom(1, 1, 0.5))),
+                {{0, r % 2, 0.25, false}});
+    }
+    // One rule of 30,000 conditions: a line of about 700 kB.
+    std::vector<TRuleExpression> conditions;
+    for (int i = 0; i < 30000; ++i)
+        conditions.push_back(Atom(i % 2, i % 2, 1.0 / (i + 1)));
+    AddRule(*rules, List("and", std::move(conditions)), {{0, 0, 1.0, false}});
+    const TFuzzyRuleSet original = RuleSet(std::move(rules));
+    const std::string text = Saved(original);
+    EXPECT_GT(text.size(), std::size_t{1000000});
+    const auto loaded = Loaded(text);
+    ASSERT_EQ(loaded->RuleList->numRules(), 5001);
+    EXPECT_EQ(loaded->RuleList->GetRule(5000).Antecedent->List().numSubExpressions(), 30000);
+    EXPECT_EQ(Shape(*loaded), Shape(original));
+    EXPECT_EQ(Saved(*loaded), text);
+}
+
 TEST(SaveRules, WeightsUseSixSignificantDigitsWhateverTheStream) {
     auto rules = std::make_unique<TRuleList>("R", 0);
     AddRule(*rules, Atom(0, 1, 0.123456789, true), {{0, 0, 2.5e-7, false}, {0, 1, 100, false}});
