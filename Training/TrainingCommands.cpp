@@ -225,7 +225,12 @@ int RunTrainJob(const TTrainJob& job, std::ostream& out) {
     std::unique_ptr<TOmbra> network = trainer.CreateNetwork(shape, samples);
     const TFit fit = trainer.Train(*network, samples, &out);
     FileTools tools;
-    SaveNetworkFile(tools, job.weightsFile, *network);
+    try {
+        SaveNetworkFile(tools, job.weightsFile, *network);
+    } catch (const FileTools::Error&) {
+        throw TException("Cannot write weight file: " + job.weightsFile, "File Error",
+                         "RunTrainJob");
+    }
     ReportFit(out, "training", fit);
     if (!job.testFile.empty()) ReportFit(out, "held-out", MeasureFit(*network, test));
     return 0;

@@ -218,7 +218,7 @@ TEST(TPrunedConnections, LargeSetsStartFullAndRemovingAllArcsClearsEveryWeight) 
     auto net = MakeNetwork({0, N, N, 1});
     net->Connect(1, 2);
     TBasicConnections& set = *net->priv_conns_index[2][1];
-    const auto everyArc = [&set](auto test) {
+    const auto everyArc = [](auto test) {
         for (int f = 0; f < N; ++f) {
             for (int t = 0; t < N; ++t) {
                 if (!test(f, t)) return false;

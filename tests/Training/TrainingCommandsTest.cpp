@@ -189,5 +189,24 @@ TEST(RunJobs, MissingDataSetIsAClearError) {
                       "Cannot read data set: /nonexistent/none.dat", "File Error", "RunTrainJob");
 }
 
+TEST(RunJobs, AWeightFileThatCannotBeWrittenIsNamed) {
+    const std::string dir = ::testing::TempDir();
+    {
+        std::ofstream csv(dir + "unwritten.csv");
+        csv << "x,y\n";
+        for (int i = 0; i < 6; ++i)
+            csv << i << ',' << i % 2 << '\n';
+    }
+    const std::vector<std::string> csvFiles = {dir + "unwritten.csv", dir + "unwritten.dat"};
+    std::ostringstream out;
+    RunCsvJob(CsvJobFromArguments(csvFiles, {}), out);
+    const std::vector<std::string> files = {dir + "unwritten.dat", "/nonexistent/out.wts"};
+    EXPECT_TEXCEPTION(
+        RunTrainJob(TrainJobFromArguments(files, {{"rules", "2"}, {"epochs", "1"}}), out),
+        "Cannot write weight file: /nonexistent/out.wts", "File Error", "RunTrainJob");
+    for (const char* name : {"unwritten.csv", "unwritten.dat", "unwritten.dat.scale"})
+        std::remove((dir + name).c_str());
+}
+
 }  // namespace
 }  // namespace glean
