@@ -206,14 +206,6 @@ void ForEachRule(TOmbra& network, const TExtractionThresholds& thresholds,
     std::vector<std::vector<int>> nodesOfInput;
     for (int k = 0; k < shape.nInputs; ++k)
         nodesOfInput.push_back(conditions.GetMFNodes(k));
-    // The weights into each action neuron, from every rule, read once: one rule's action weights
-    // lie one in each of these rows, so that asking the set for them rule by rule would jump.
-    std::vector<std::vector<double>> actionWeights(static_cast<std::size_t>(shape.nActions));
-    for (int a = 0; a < shape.nActions; ++a) {
-        std::vector<double>& row = actionWeights[static_cast<std::size_t>(a)];
-        row.resize(static_cast<std::size_t>(shape.nRules));
-        ruleToAction.GetInWeights(a, row);
-    }
 
     // The atoms of one rule are chosen first, so that its lists are made at their final size
     // (the size that growing them one by one would reach).
@@ -232,8 +224,7 @@ void ForEachRule(TOmbra& network, const TExtractionThresholds& thresholds,
         }
         actionAtoms.clear();
         for (int a = 0; a < shape.nActions; ++a) {
-            const double weight =
-                actionWeights[static_cast<std::size_t>(a)][static_cast<std::size_t>(r)];
+            const double weight = ruleToAction.Weight(r, a);
             if (weight > thresholds.thresholdOut) {
                 actionAtoms.push_back(TRuleAtom{outputs.outputOf[static_cast<std::size_t>(a)],
                                                 outputs.GetMFIndex(a), weight, false});
