@@ -7,7 +7,9 @@
 //
 // Times are CPU times, so that figures taken on a shared machine stay comparable: the stages run
 // in this process, the whole run is the Glean program's own user plus system time (its wall time
-// is shown beside it). On an idle machine the two agree.
+// is shown beside it). On an idle machine the two agree. Unless told otherwise, every benchmark
+// runs three times, the repetitions of all interleaved in random order, and the summary takes
+// the least time of each: a slow spell of a shared machine then hits the ratios least.
 //
 // Own flags (the rest are Google Benchmark's):
 //   --glean_rules=5000,28000   rule counts of the generated networks (40 inputs, 4 outputs, 7 MFs)
@@ -219,7 +221,6 @@ void Process(benchmark::State& state, Size& size, const fs::path& parameterFile)
         }
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(Seconds(usage.ru_utime) + Seconds(usage.ru_stime));
-        size.peakRssKb = std::max(size.peakRssKb, usage.ru_maxrss);
     }
     SetThroughput(state, size);
     state.counters["peak_RSS_MB"] = static_cast<double>(size.peakRssKb) / 1024.0;
@@ -229,16 +230,19 @@ void Process(benchmark::State& state, Size& size, const fs::path& parameterFile)
 // --- Registration and the summary ---
 
 // Records the time per iteration of every benchmark, by name, for the summary: the CPU time,
-// or the manual time where a benchmark gives one (the process's CPU time).
+// or the manual time where a benchmark gives one (the process's CPU time); of repetitions, the
+// least.
 class Recorder : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
                 const bool manual = run.run_name.time_type == "manual_time";
-                seconds[run.run_name.function_name] =
+                const double time =
                     (manual ? run.real_accumulated_time : run.cpu_accumulated_time) /
                     static_cast<double>(run.iterations);
+                const auto [entry, added] = seconds.try_emplace(run.run_name.function_name, time);
+                if (!added) entry->second = std::min(entry->second, time);
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -257,14 +261,28 @@ std::string Name(std::string_view stage, const Size& size) {
     return std::string(stage) + "/" + Tag(size);
 }
 
-// The whole run as a process, on `size`'s file.
-void RegisterProcess(Size& size, const fs::path& folder) {
+// The parameter file of the whole run on `size`'s file, written into `folder`.
+fs::path WriteParameterFile(const Size& size, const fs::path& folder) {
     const std::string tag = Tag(size);
     const fs::path parameterFile = folder / ("glean-" + tag + ".par");
     std::ofstream parameters(parameterFile);
     parameters << "WeightFile = " << size.weightFile.string()
                << "\nRuleFile = " << (folder / ("glean-" + tag + ".rul")).string() << '\n';
     if (size.HasThresholds()) parameters << "ThresholdIn = 0.5\nThresholdOut = 0.5\n";
+    return parameterFile;
+}
+
+// Runs the program once, before any benchmark, for its peak memory: a spawned child's peak
+// counts the peak this process has reached when it starts the child, which is small only now.
+bool MeasurePeakMemory(Size& size, const fs::path& parameterFile) {
+    rusage usage{};
+    if (!RunProgram(parameterFile, usage)) return false;
+    size.peakRssKb = usage.ru_maxrss;
+    return true;
+}
+
+// The whole run as a process, with `parameterFile`.
+void RegisterProcess(Size& size, const fs::path& parameterFile) {
     benchmark::RegisterBenchmark(
         Name("Glean_process", size).c_str(),
         [&size, parameterFile](benchmark::State& s) { Process(s, size, parameterFile); })
@@ -397,6 +415,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 int Main(int argc, char** argv) {
+    // Defaults that come first, so that the same flags given on the command line win.
+    std::string repetitions = "--benchmark_repetitions=3";
+    std::string interleaving = "--benchmark_enable_random_interleaving=true";
+    std::vector<char*> arguments{argv[0], repetitions.data(), interleaving.data()};
+    arguments.insert(arguments.end(), argv + 1, argv + argc);
+    argc = static_cast<int>(arguments.size());
+    arguments.push_back(nullptr);
+    argv = arguments.data();
     benchmark::Initialize(&argc, argv);
     Options options;
     if (!ParseOptions(argc, argv, options)) return 1;
@@ -414,13 +440,17 @@ int Main(int argc, char** argv) {
             return 1;
         }
     }
-    // The processes first: a spawned child's peak memory counts the peak this process had
-    // reached when it started the child, which must stay small.
-    for (Size& size : sizes)
-        RegisterProcess(size, options.data);
+    const long launcherPeakKb = OwnPeakRssKb();
+    for (Size& size : sizes) {
+        const fs::path parameterFile = WriteParameterFile(size, options.data);
+        if (!MeasurePeakMemory(size, parameterFile)) {
+            std::cerr << "the Glean program failed on " << size.weightFile << '\n';
+            return 1;
+        }
+        RegisterProcess(size, parameterFile);
+    }
     for (Size& size : sizes)
         RegisterStages(size, options.data);
-    const long launcherPeakKb = OwnPeakRssKb();
     Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     benchmark::Shutdown();
