@@ -34,9 +34,10 @@ class TZeroedBlock {
 
 public:
     TZeroedBlock() = default;
-    // Fails with std::bad_array_new_length for a size no memory can hold.
+    // Fails with std::bad_array_new_length for a size no memory can hold (room is left for
+    // rounding up to whole huge pages and aligning to one).
     explicit TZeroedBlock(std::size_t size) : size_(size) {
-        if (size > (std::numeric_limits<std::size_t>::max() - kHugePageSize) / sizeof(T)) {
+        if (size > (std::numeric_limits<std::size_t>::max() - 2 * kHugePageSize) / sizeof(T)) {
             throw std::bad_array_new_length();
         }
         if (size > 0) values_ = static_cast<T*>(AllocateZeroedBlock(size * sizeof(T)));

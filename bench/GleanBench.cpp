@@ -8,8 +8,8 @@
 // Times are CPU times, so that figures taken on a shared machine stay comparable: the stages run
 // in this process, the whole run is the Glean program's own user plus system time (its wall time
 // is shown beside it). On an idle machine the two agree. Unless told otherwise, every benchmark
-// runs three times, the repetitions of all interleaved in random order, and the summary takes
-// the least time of each: a slow spell of a shared machine then hits the ratios least.
+// runs three times and the summary takes the least time of each: a slow spell of a shared
+// machine then hits the ratios least.
 //
 // Own flags (the rest are Google Benchmark's):
 //   --glean_rules=5000,28000   rule counts of the generated networks (40 inputs, 4 outputs, 7 MFs)
@@ -415,10 +415,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 int Main(int argc, char** argv) {
-    // Defaults that come first, so that the same flags given on the command line win.
+    // A default that comes first, so that the same flag given on the command line wins.
     std::string repetitions = "--benchmark_repetitions=3";
-    std::string interleaving = "--benchmark_enable_random_interleaving=true";
-    std::vector<char*> arguments{argv[0], repetitions.data(), interleaving.data()};
+    std::vector<char*> arguments{argv[0], repetitions.data()};
     arguments.insert(arguments.end(), argv + 1, argv + argc);
     argc = static_cast<int>(arguments.size());
     arguments.push_back(nullptr);
