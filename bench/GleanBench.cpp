@@ -23,6 +23,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <chrono>
@@ -121,6 +122,7 @@ struct Size {
     std::int64_t fileBytes = 0;
     std::unique_ptr<TBasicNetwork> network;  // read once for the extraction benchmarks
     std::unique_ptr<TFuzzyRuleSet> ruleSet;  // extracted once for the writing benchmark
+    fs::path ruleFile;                       // the one the Glean program writes
     long peakRssKb = 0;                      // of the Glean process
 
     TBasicNetwork& Network() {
@@ -183,9 +185,13 @@ void Extract(benchmark::State& state, Size& size) {
     }
 }
 
+// Writes a new file each time: deleting the last one is not the writer's work.
 void SaveRules(benchmark::State& state, Size& size, const fs::path& ruleFile) {
     const TFuzzyRuleSet& ruleSet = size.RuleSet();
     for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(ruleFile);
+        state.ResumeTiming();
         FileTools tools;
         std::ofstream out(ruleFile, std::ios::out | std::ios::trunc);
         TRuleFile::SaveRules(tools, out, ruleSet);
@@ -210,9 +216,12 @@ double Seconds(const timeval& time) {
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
 }
 
+// Each run writes a new rule file, as the first run in a folder does: deleting the last one is
+// this process's work, not the child's.
 void Process(benchmark::State& state, Size& size, const fs::path& parameterFile) {
     double wall = 0.0;
     for (auto _ : state) {
+        fs::remove(size.ruleFile);
         rusage usage{};
         const auto start = std::chrono::steady_clock::now();
         if (!RunProgram(parameterFile, usage)) {
@@ -261,13 +270,15 @@ std::string Name(std::string_view stage, const Size& size) {
     return std::string(stage) + "/" + Tag(size);
 }
 
-// The parameter file of the whole run on `size`'s file, written into `folder`.
-fs::path WriteParameterFile(const Size& size, const fs::path& folder) {
+// The parameter file of the whole run on `size`'s file, written into `folder`; sets the rule
+// file it names.
+fs::path WriteParameterFile(Size& size, const fs::path& folder) {
     const std::string tag = Tag(size);
     const fs::path parameterFile = folder / ("glean-" + tag + ".par");
+    size.ruleFile = folder / ("glean-" + tag + ".rul");
     std::ofstream parameters(parameterFile);
     parameters << "WeightFile = " << size.weightFile.string()
-               << "\nRuleFile = " << (folder / ("glean-" + tag + ".rul")).string() << '\n';
+               << "\nRuleFile = " << size.ruleFile.string() << '\n';
     if (size.HasThresholds()) parameters << "ThresholdIn = 0.5\nThresholdOut = 0.5\n";
     return parameterFile;
 }
@@ -452,6 +463,7 @@ int Main(int argc, char** argv) {
         RegisterProcess(size, parameterFile);
         RegisterStages(size, options.data);
     }
+    sync();  // the rule files just written go to disk now, not while the benchmarks run
     Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     benchmark::Shutdown();
