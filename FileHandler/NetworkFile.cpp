@@ -569,9 +569,9 @@ void NetworkReader::ReadWeightListEntry(TBasicConnections& set, const std::strin
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::string& fileName,
                                                std::unique_ptr<TKQstructure> params) {
     params.reset();
-    // Pieces of a megabyte rather than the stream library's few kilobytes, for files of hundreds
-    // of megabytes. Left uninitialised, the buffer costs a small file only the pages it fills.
-    constexpr std::size_t BufferSize = std::size_t{1} << 20;
+    // Pieces of 256 kB rather than the stream library's few kilobytes, for files of hundreds of
+    // megabytes. Left uninitialised, the buffer costs a small file only the pages it fills.
+    constexpr std::size_t BufferSize = std::size_t{1} << 18;
     const auto buffer = std::make_unique_for_overwrite<char[]>(BufferSize);
     std::ifstream in;
     in.rdbuf()->pubsetbuf(buffer.get(), BufferSize);

@@ -16,7 +16,7 @@
 
 namespace glean {
 
-// Memory for arc values that starts all zero. Large blocks (2 MB and more) are fresh pages from
+// Memory for arc values that starts all zero. Large blocks (1 MB and more) are fresh pages from
 // the kernel, which arrive zeroed, so a new matrix of zeros costs no writes at all; they start on
 // a huge-page boundary and the kernel is asked to back them with huge pages where it can: loading
 // a big network then takes a few page faults instead of one per 4 kB, which on virtual machines
