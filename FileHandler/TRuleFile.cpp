@@ -82,7 +82,9 @@ bool ReadsAsNumber(const std::string& text, double& value) {
 // file stream passes pieces larger than its own buffer straight to the system.
 class TRuleText {
 public:
-    explicit TRuleText(std::ostream& out) : out_(out) {}
+    // Left uninitialised, the buffer costs a small file only the pages it fills.
+    explicit TRuleText(std::ostream& out)
+        : out_(out), buffer_(std::make_unique_for_overwrite<char[]>(2 * Chunk)), size_(2 * Chunk) {}
 
     void Append(std::string_view piece) {
         std::memcpy(Room(piece.size()), piece.data(), piece.size());
@@ -115,10 +117,9 @@ private:
         if (size_ - used_ < size) Grow(size);
         return buffer_.get() + used_;
     }
-    // Room for a piece and a line longer than the rest: at least twice the chunk, then doubling.
-    // Left uninitialised, the buffer costs a small file only the pages it fills.
+    // Room for a line longer than the buffer: it doubles, or grows to what the piece needs.
     void Grow(std::size_t size) {
-        const std::size_t grown = std::max({2 * Chunk, 2 * size_, used_ + size});
+        const std::size_t grown = std::max(2 * size_, used_ + size);
         auto larger = std::make_unique_for_overwrite<char[]>(grown);
         if (used_ > 0) std::memcpy(larger.get(), buffer_.get(), used_);
         buffer_ = std::move(larger);
