@@ -1,12 +1,21 @@
 #include "RuleSets.h"
 
+#include <fstream>
 #include <random>
+#include <string>
 
+#include "FileHandler/TRuleFile.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "Ombra/TOmbra.h"
 #include "RuleEngine/TFidelity.h"
 
 namespace glean::test {
+
+std::unique_ptr<TFuzzyRuleSet> LoadToolRules(const char* name) {
+    std::ifstream in(std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name);
+    FileTools tools;
+    return TRuleFile::LoadRules(tools, in);
+}
 
 std::unique_ptr<TFuzzyRuleSet> NetworkRules(unsigned seed, bool degenerate) {
     const std::vector<int> mfPerInput{3, 4}, mfPerOutput{3, 2};

@@ -1,5 +1,6 @@
-// Rule sets for the rule engine tests: read off networks built in code, with degenerate shapes
-// (equal neighbouring centres, centres on the bounds), plus rules with "or", "not" and brackets.
+// Rule sets for the rule engine tests: the rule files of the tool's test data, and sets read off
+// networks built in code, with degenerate shapes (equal neighbouring centres, centres on the
+// bounds), plus rules with "or", "not" and brackets.
 #pragma once
 
 #include <memory>
@@ -8,6 +9,9 @@
 #include "RuleObject/RuleObject.h"
 
 namespace glean::test {
+
+// The rule file `name` of tests/data/GleanTool, read.
+std::unique_ptr<TFuzzyRuleSet> LoadToolRules(const char* name);
 
 // The rules of a network with inputs of 3 and 4 MFs, 8 rule neurons and outputs of 3 and 2 MFs,
 // random weights from `seed`; `degenerate` puts equal neighbouring centres into both inputs.

@@ -3,21 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
-#include "FileHandler/TRuleFile.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
+#include "RuleSets.h"
 #include "support/TestSupport.h"
 
 namespace glean {
 namespace {
-
-std::unique_ptr<TFuzzyRuleSet> Load(const char* name) {
-    std::ifstream in(std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name);
-    FileTools tools;
-    return TRuleFile::LoadRules(tools, in);
-}
 
 // A network of fan.rul's shape: two inputs and one output of three terms each.
 TOmbra FanShapedNetwork(int inputs = 2) {
@@ -32,7 +25,7 @@ TOmbra FanShapedNetwork(int inputs = 2) {
 }
 
 TEST(TFidelity, GridCoversEveryCombinationLastInputFastest) {
-    const auto rules = Load("fan.rul");
+    const auto rules = test::LoadToolRules("fan.rul");
     const TRuleBase base(*rules);
     const auto grid = TFidelity::Grid(base, 3);
     ASSERT_EQ(grid.size(), 9u);
@@ -46,7 +39,7 @@ TEST(TFidelity, GridCoversEveryCombinationLastInputFastest) {
 }
 
 TEST(TFidelity, SamplesOfADataSetOldestFirst) {
-    const auto rules = Load("fan.rul");
+    const auto rules = test::LoadToolRules("fan.rul");
     const TRuleBase base(*rules);
     Data data(3, 2, 1, false);
     for (double row : {1.0, 2.0, 3.0, 4.0}) {
@@ -63,7 +56,7 @@ TEST(TFidelity, SamplesOfADataSetOldestFirst) {
 }
 
 TEST(TFidelity, RuleStatisticsCountAtomsOfAnyOperator) {
-    const auto rules = Load("compound.rul");
+    const auto rules = test::LoadToolRules("compound.rul");
     const TRuleStatistics s = TFidelity::Statistics(TRuleBase(*rules));
     EXPECT_EQ(s.Rules, 5);
     EXPECT_EQ(s.EngineRules, 6);  // seven consequences, one weighing -0.2
@@ -76,7 +69,7 @@ TEST(TFidelity, RuleStatisticsCountAtomsOfAnyOperator) {
 }
 
 TEST(TFidelity, ComparesOnSamplesWhereARuleIsActive) {
-    const auto rules = Load("fan.rul");
+    const auto rules = test::LoadToolRules("fan.rul");
     const TRuleBase base(*rules);
     const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
     TOmbra network = FanShapedNetwork();
@@ -184,7 +177,7 @@ TEST(TFidelity, OneHotClassesNeedOneOneAmongZerosInEveryRow) {
 }
 
 TEST(TFidelity, RefusesANetworkOfAnotherShape) {
-    const auto rules = Load("fan.rul");
+    const auto rules = test::LoadToolRules("fan.rul");
     const TRuleBase base(*rules);
     const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
     TOmbra network = FanShapedNetwork(3);

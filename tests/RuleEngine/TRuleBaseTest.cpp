@@ -4,22 +4,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <limits>
 
-#include "FileHandler/TRuleFile.h"
+#include "RuleSets.h"
 #include "support/TestSupport.h"
 
 namespace glean {
 namespace {
 
 constexpr double kMin = std::numeric_limits<double>::min();
-
-std::unique_ptr<TFuzzyRuleSet> Load(const char* name) {
-    std::ifstream in(std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name);
-    FileTools tools;
-    return TRuleFile::LoadRules(tools, in);
-}
 
 // The degree of a point list as the engines read one: the first and last degrees beyond the
 // ends, linear in between, the first point of equal X deciding at that X.
@@ -123,7 +116,7 @@ TEST(ExactNumber, ReadsBackAsTheSameDouble) {
 
 // fan.rul: consequence weights 0.8, 0.6, 0.2, 1.6, 0.4 and -0.2.
 TEST(TRuleBase, OneEngineRulePerPositiveConsequenceOverTheLargestWeight) {
-    const auto rules = Load("fan.rul");
+    const auto rules = test::LoadToolRules("fan.rul");
     const TRuleBase base(*rules);
     EXPECT_EQ(base.LargestWeight(), 1.6);
     ASSERT_EQ(base.Rules().size(), 5u);
@@ -137,7 +130,7 @@ TEST(TRuleBase, OneEngineRulePerPositiveConsequenceOverTheLargestWeight) {
 }
 
 TEST(TRuleBase, RefusesWhatTheEnginesCannotRun) {
-    auto rules = Load("fan.rul");
+    auto rules = test::LoadToolRules("fan.rul");
     auto& consequences = *rules->RuleList->GetRule(1).ConsequenceList;
     consequences.SetConsequence(0, 1, 0.6, true, 0);
     EXPECT_THROW_TEXT(TRuleBase{*rules}, ExportError, "rule 2: a negated consequence");
@@ -159,7 +152,7 @@ TEST(TRuleBase, RefusesWhatTheEnginesCannotRun) {
 }
 
 TEST(TRuleBase, RefusesEmptySlots) {
-    auto rules = Load("fan.rul");
+    auto rules = test::LoadToolRules("fan.rul");
     rules->InputMFList->GetMFSet(1)->SetMF(2, nullptr);
     EXPECT_THROW_TEXT(TRuleBase{*rules}, ExportError, "Humidity: term 3 is missing");
     rules->InputMFList->SetMFSet(1, nullptr);

@@ -3,19 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 
-#include "FileHandler/TRuleFile.h"
+#include "RuleSets.h"
 #include "support/TestSupport.h"
 
 namespace glean {
 namespace {
-
-std::unique_ptr<TFuzzyRuleSet> Load(const char* name) {
-    std::ifstream in(std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name);
-    FileTools tools;
-    return TRuleFile::LoadRules(tools, in);
-}
 
 double Output(const TRuleBase& base, TConjunction conjunction, TOutputMode mode, double t,
               double h) {
@@ -30,7 +23,7 @@ double Output(const TRuleBase& base, TConjunction conjunction, TOutputMode mode,
 // FanSpeed Slow/Medium/Fast 0, 0.5, 1; weights over the largest: rule 1 Slow 0.5, rule 2 Medium
 // 0.375 and Slow 0.125, rule 3 Fast 1, rule 4 Medium 0.25.
 TEST(TRuleEvaluator, WeightedAverageOfTheActivatedCentres) {
-    const auto rules = Load("fan.rul");
+    const auto rules = test::LoadToolRules("fan.rul");
     const TRuleBase base(*rules);
     constexpr auto kMin = TConjunction::Minimum;
     constexpr auto kProduct = TConjunction::Product;
@@ -49,7 +42,7 @@ TEST(TRuleEvaluator, WeightedAverageOfTheActivatedCentres) {
 }
 
 TEST(TRuleEvaluator, CentroidOfTheClippedTerms) {
-    const auto rules = Load("fan.rul");
+    const auto rules = test::LoadToolRules("fan.rul");
     const TRuleBase base(*rules);
     constexpr auto kTriangles = TOutputMode::Triangles;
     // Rule 3 alone at full strength: the right shoulder over [0.5, 1], centroid near 5/6.
@@ -62,7 +55,7 @@ TEST(TRuleEvaluator, CentroidOfTheClippedTerms) {
 }
 
 TEST(TRuleEvaluator, OperatorsOfCompoundConditions) {
-    const auto rules = Load("compound.rul");
+    const auto rules = test::LoadToolRules("compound.rul");
     const TRuleBase base(*rules);
     // Rule 5: (Cold or not Humid) and not Hot. At (0.75, 0.7): Cold 0, Humid 0.5, Hot 0.5.
     const TRuleExpression& condition = *rules->RuleList->GetRule(4).Antecedent;

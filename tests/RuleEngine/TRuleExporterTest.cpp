@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
-#include "FileHandler/TRuleFile.h"
 #include "RuleEngine/TFclExporter.h"
 #include "RuleEngine/TFisExporter.h"
 #include "RuleEngine/TFllExporter.h"
@@ -14,12 +12,6 @@
 
 namespace glean {
 namespace {
-
-std::unique_ptr<TFuzzyRuleSet> Load(const char* name) {
-    std::ifstream in(std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name);
-    FileTools tools;
-    return TRuleFile::LoadRules(tools, in);
-}
 
 TEST(TRuleExporter, ChoosesTheFormatByExtension) {
     EXPECT_NE(dynamic_cast<TFllExporter*>(TRuleExporter::ForFile("a/b.fll").get()), nullptr);
@@ -49,7 +41,7 @@ TEST(TRuleExporter, ConditionsMergeListsAndPushNotOntoAtoms) {
 }
 
 TEST(TRuleExporter, RefusesNotBeforeABracket) {
-    auto rules = Load("compound.rul");
+    auto rules = test::LoadToolRules("compound.rul");
     // Rule 5 becomes: not ((Cold or not Humid) and not Hot).
     TRule& rule = rules->RuleList->GetRule(4);
     auto negation = std::make_unique<TRuleExprList>("not", 0);
@@ -72,7 +64,7 @@ TEST(TRuleExporter, FisRefusesTwoConditionsOnOneInput) {
 }
 
 TEST(TRuleExporter, NamesBecomeIdentifiersAndMustStayDistinct) {
-    auto rules = Load("fan.rul");
+    auto rules = test::LoadToolRules("fan.rul");
     rules->InputMFList->GetMFSet(0)->Name = "Air temp.";
     rules->InputMFList->GetMFSet(0)->GetMF(0)->Name = "2cold";
     const TRuleBase base(*rules);

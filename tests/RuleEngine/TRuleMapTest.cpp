@@ -3,23 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <regex>
 
-#include "FileHandler/TRuleFile.h"
+#include "RuleSets.h"
 
 namespace glean {
 namespace {
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-std::unique_ptr<TFuzzyRuleSet> Load(const char* name) {
-    std::ifstream in(std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name);
-    FileTools tools;
-    return TRuleFile::LoadRules(tools, in);
-}
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
@@ -58,7 +51,7 @@ void ExpectCells(const std::vector<TRuleMapCell>& cells, const std::vector<CellR
 }
 
 TEST(TRuleMap, PutsEachConditionUnderItsVariableAndConsequentsBeside) {
-    const auto rules = Load("compound.rul");
+    const auto rules = test::LoadToolRules("compound.rul");
     const TRuleMap map(*rules, "compound");
     const auto& rows = map.Rows();
     ASSERT_EQ(rows.size(), 5u);
@@ -86,7 +79,7 @@ TEST(TRuleMap, PutsEachConditionUnderItsVariableAndConsequentsBeside) {
 }
 
 TEST(TRuleMap, PlainRulesGetNoStarNorItsLegend) {
-    const auto rules = Load("fan.rul");
+    const auto rules = test::LoadToolRules("fan.rul");
     const std::string svg = TRuleMap(*rules, "fan").Svg();
     EXPECT_EQ(Count(svg, "<g class=\"rule\">"), 4u);
     EXPECT_EQ(svg.find("*</text>"), std::string::npos);
@@ -121,7 +114,7 @@ TEST(TRuleMap, OddRuleSetsStillGiveAPicture) {
     EXPECT_EQ(Count(empty, "<rect class=\"cell\""), 0u);
 
     // NaN and huge weights, an atom outside the inputs, a rule without condition or consequence.
-    auto rules = Load("fan.rul");
+    auto rules = test::LoadToolRules("fan.rul");
     TRuleList& list = *rules->RuleList;
     auto condition = std::make_unique<TRuleExprList>("and", 2);
     condition->InsertSubExpression(TRuleExpression(TRuleAtom{0, 1, kNan, false}), -1);
@@ -150,7 +143,7 @@ TEST(TRuleMap, OddRuleSetsStillGiveAPicture) {
 }
 
 TEST(TRuleMap, EscapesNames) {
-    auto rules = Load("fan.rul");
+    auto rules = test::LoadToolRules("fan.rul");
     rules->InputMFList->GetMFSet(0)->Name = "T<&>";
     rules->InputMFList->GetMFSet(0)->GetMF(0)->Name = "\"Cold\"'";
     const std::string svg = TRuleMap(*rules, "a&b").Svg();
