@@ -9,22 +9,10 @@
 #include "FileHandler/NetworkFile.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "support/TestSupport.h"
+#include "tests/FileHandler/NetworkText.h"
 
 namespace glean {
 namespace {
-
-std::string Write(TBasicNetwork& network) {
-    FileTools tools;
-    std::ostringstream out;
-    WriteNetwork(tools, out, network);
-    return out.str();
-}
-
-std::unique_ptr<TBasicNetwork> Read(const std::string& text) {
-    FileTools tools;
-    std::istringstream in(text);
-    return ReadNetwork(tools, in);
-}
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
     const std::size_t at = text.find(from);
@@ -35,9 +23,9 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 
 TEST(MLPNetworkFile, WrittenAsMLPWhichTheReaderRefuses) {
     TMLPNetwork mlp(3, std::vector<int>{2, 3, 1}, true);
-    const std::string text = Write(mlp);
+    const std::string text = test::NetworkText(mlp);
     EXPECT_NE(text.find("NetworkType = MLP"), std::string::npos) << text;
-    EXPECT_THROW_TEXT(Read(text), FileTools::Error, "Unknown network type");
+    EXPECT_THROW_TEXT(test::NetworkOf(text), FileTools::Error, "Unknown network type");
 }
 
 TEST(MLPNetworkFile, BodyReadsBackAsABasicNetworkWithTheSameLayersAndWeights) {
@@ -48,9 +36,9 @@ TEST(MLPNetworkFile, BodyReadsBackAsABasicNetworkWithTheSameLayersAndWeights) {
         for (std::size_t i = 0; i < weights.size(); ++i)
             weights[i] = (static_cast<double>(i) - 6.0) / 8.0;
         mlp.SetWeights(weights, FMaskExists);
-        const std::string text = Write(mlp);
+        const std::string text = test::NetworkText(mlp);
 
-        auto basic = Read(Replaced(text, "NetworkType = MLP", "NetworkType = Basic"));
+        auto basic = test::NetworkOf(Replaced(text, "NetworkType = MLP", "NetworkType = Basic"));
         ASSERT_NE(basic, nullptr);
         ASSERT_EQ(basic->numLayers, mlp.numLayers);
         EXPECT_EQ(basic->inLayer, 1);
@@ -69,7 +57,8 @@ TEST(MLPNetworkFile, BodyReadsBackAsABasicNetworkWithTheSameLayersAndWeights) {
         mlp.Recall(std::vector<double>{0.4, -0.7}, mlpOut);
         basic->Recall(std::vector<double>{0.4, -0.7}, basicOut);
         EXPECT_EQ(basicOut, mlpOut);
-        EXPECT_EQ(Write(*basic), Replaced(text, "NetworkType = MLP", "NetworkType = Basic"));
+        EXPECT_EQ(test::NetworkText(*basic),
+                  Replaced(text, "NetworkType = MLP", "NetworkType = Basic"));
     }
 }
 

@@ -12,22 +12,10 @@
 #include "NeuralNets/TPrunedConnections.h"
 #include "Ombra/TOmbra.h"
 #include "support/TestSupport.h"
+#include "tests/FileHandler/NetworkText.h"
 
 namespace glean {
 namespace {
-
-std::unique_ptr<TBasicNetwork> Read(const std::string& text) {
-    FileTools tools;
-    std::istringstream in(text);
-    return ReadNetwork(tools, in);
-}
-
-std::string Write(TBasicNetwork& network) {
-    FileTools tools;
-    std::ostringstream out;
-    WriteNetwork(tools, out, network);
-    return out.str();
-}
 
 std::string FileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -77,7 +65,7 @@ const char* const WorkedExample =
     "[~ConnectionLayer]\n[~NeuralNetwork]\n";
 
 TEST(NetworkFileReader, WorkedExampleBuildsTheConnectedNetwork) {
-    auto network = Read(WorkedExample);
+    auto network = test::NetworkOf(WorkedExample);
     ASSERT_NE(dynamic_cast<TConnectedNetwork*>(network.get()), nullptr);
     EXPECT_EQ(network->GetNetworkType(), "Connected");
     EXPECT_EQ(network->numLayers, 2);
@@ -99,14 +87,14 @@ TEST(NetworkFileReader, WorkedExampleBuildsTheConnectedNetwork) {
 
 TEST(NetworkFileReader, HeaderDefaultsAndCaseOfTheNetworkType) {
     // No InputLayer / OutputLayer in a six-layer file: 1 and 5. The type in mixed case.
-    auto network = Read(FileText(DataFile("ombra-mixed.wts")));
+    auto network = test::NetworkOf(FileText(DataFile("ombra-mixed.wts")));
     EXPECT_EQ(network->inLayer, 1);
     EXPECT_EQ(network->outLayer, 5);
     EXPECT_EQ(network->GetNetworkType(), "Ombra");
 }
 
 TEST(NetworkFileReader, OmbraWithMatrixWeightListCommentsAndMixedCase) {
-    auto loaded = Read(FileText(DataFile("ombra-mixed.wts")));
+    auto loaded = test::NetworkOf(FileText(DataFile("ombra-mixed.wts")));
     auto* ombra = dynamic_cast<TOmbra*>(loaded.get());
     ASSERT_NE(ombra, nullptr);
     const TOmbraStructure shape = ombra->GetStructure();
@@ -138,7 +126,7 @@ TEST(NetworkFileReader, OmbraWithMatrixWeightListCommentsAndMixedCase) {
 
 TEST(NetworkFileReader, HandMadeOmbraFileLoadsAndWritesBackByteForByte) {
     const std::string text = FileText(DataFile("fan.wts"));
-    auto network = Read(text);
+    auto network = test::NetworkOf(text);
     auto* ombra = dynamic_cast<TOmbra*>(network.get());
     ASSERT_NE(ombra, nullptr);
     const TOmbraStructure shape = ombra->GetStructure();
@@ -149,7 +137,7 @@ TEST(NetworkFileReader, HandMadeOmbraFileLoadsAndWritesBackByteForByte) {
     EXPECT_EQ(ombra->GetWeightValue(2, 4, 7), 0.944344);
     EXPECT_EQ(ombra->GetWeightValue(3, 9, 2), 0.86986);
     EXPECT_EQ(ombra->GetWeightLayer(4), (std::vector<double>{0.08, 0.5, 0.93}));
-    EXPECT_EQ(Write(*network), text);
+    EXPECT_EQ(test::NetworkText(*network), text);
 }
 
 TEST(NetworkFileReader, LoadNetworkFileOpensByName) {
@@ -178,7 +166,7 @@ struct MessageCase {
 class NetworkFileMessages : public testing::TestWithParam<MessageCase> {};
 
 TEST_P(NetworkFileMessages, FileEndsWithItsMessage) {
-    EXPECT_THROW_TEXT(Read(GetParam().text), FileTools::Error, GetParam().message);
+    EXPECT_THROW_TEXT(test::NetworkOf(GetParam().text), FileTools::Error, GetParam().message);
 }
 
 const std::string Matrix01 =
@@ -332,16 +320,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NetworkFileReader, UnknownWeightListWordIsPrintedFirst) {
     testing::internal::CaptureStdout();
-    EXPECT_THROW_TEXT(Read(TwoLayerFile("Basic",
-                                        "[ConnectionLayer] [LayerFrom = 0] [LayerTo = 1] "
-                                        "[ConnectionType = Pruneable] [WeightList] "
-                                        "[From=0 To=0 Frozen] [~WeightList]")),
-                      FileTools::Error, "Unknown keyword in weights list");
+    EXPECT_THROW_TEXT(
+        test::NetworkOf(TwoLayerFile("Basic",
+                                     "[ConnectionLayer] [LayerFrom = 0] [LayerTo = 1] "
+                                     "[ConnectionType = Pruneable] [WeightList] "
+                                     "[From=0 To=0 Frozen] [~WeightList]")),
+        FileTools::Error, "Unknown keyword in weights list");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Frozen\n");
 }
 
 TEST(NetworkFileReader, PerNeuronValuesCarryOverToLaterNeurons) {
-    auto network = Read(TwoLayerFile("Basic", "",
+    auto network =
+        test::NetworkOf(TwoLayerFile("Basic", "",
                                      "[LayerType = Gain] [NumberOfNeurons = 3] [Neurons]\n"
                                      "[Neuron=0 ActivationFunction=tanh-gain Gain=2]\n"
                                      "[Neuron=2 ActivationFunction=linear-gain Gain=4]\n"
@@ -358,16 +348,17 @@ TEST(NetworkFileReader, PerNeuronValuesCarryOverToLaterNeurons) {
 }
 
 TEST(NetworkFileReader, LayerLevelFunctionWinsOverTheNeurons) {
-    auto network = Read(TwoLayerFile("Basic", "",
-                                     std::string(GainOutput) +
-                                         "[Neurons] [Neuron=0 ActivationFunction=tanh-gain Gain=3] "
-                                         "[~Neurons]"));
+    auto network = test::NetworkOf(TwoLayerFile(
+        "Basic", "",
+        std::string(GainOutput) + "[Neurons] [Neuron=0 ActivationFunction=tanh-gain Gain=3] "
+                                  "[~Neurons]"));
     EXPECT_EQ(network->layers[1]->GetNeuron(0)->GetActivationFunction(), ActSigmoidGain);
     EXPECT_EQ(dynamic_cast<TGainLayer&>(*network->layers[1]).nodes[0].gain, 3.0);
 }
 
 TEST(NetworkFileReader, PruneableMatrixDashRemovesTheArc) {
-    auto network = Read(TwoLayerFile("Basic",
+    auto network =
+        test::NetworkOf(TwoLayerFile("Basic",
                                      "[ConnectionLayer] [LayerFrom = 0] [LayerTo = 1] "
                                      "[ConnectionType = Pruneable] [Matrix Weights TrainableInfo] "
                                      "- - 0.5 F [~Matrix] [~ConnectionLayer]\n"));
@@ -380,12 +371,12 @@ TEST(NetworkFileReader, PruneableMatrixDashRemovesTheArc) {
 }
 
 TEST(NetworkFileReader, WeightListMarksLastOneCounts) {
-    auto network = Read(TwoLayerFile("Basic",
-                                     "[ConnectionLayer] [LayerFrom = 0] [LayerTo = 1] "
-                                     "[ConnectionType = Pruneable] [WeightList]\n"
-                                     "[Weight=0.5 To=0 From=1]\n"
-                                     "[From=0 To=0 Trainable UnTrainable]\n"
-                                     "[~WeightList] [~ConnectionLayer]\n"));
+    auto network = test::NetworkOf(TwoLayerFile("Basic",
+                                                "[ConnectionLayer] [LayerFrom = 0] [LayerTo = 1] "
+                                                "[ConnectionType = Pruneable] [WeightList]\n"
+                                                "[Weight=0.5 To=0 From=1]\n"
+                                                "[From=0 To=0 Trainable UnTrainable]\n"
+                                                "[~WeightList] [~ConnectionLayer]\n"));
     TBasicConnections* set = network->priv_conns_index[1][0];
     EXPECT_TRUE(set->IsTrainable(1, 0));
     EXPECT_EQ(set->Weight(1, 0), 0.5);
@@ -397,21 +388,21 @@ TEST(NetworkFileReader, WeightListMarksLastOneCounts) {
 TEST(NetworkFileReader, FullyConnectedSetRefusesUnsupportedArcOperations) {
     const std::string head =
         "[ConnectionLayer] [LayerFrom = 0] [LayerTo = 1] [ConnectionType = FullyConnected]";
-    EXPECT_CHECK_FAILS(Read(TwoLayerFile("Basic", head + "[Matrix Weights] - 1 [~Matrix]")),
+    EXPECT_CHECK_FAILS(
+        test::NetworkOf(TwoLayerFile("Basic", head + "[Matrix Weights] - 1 [~Matrix]")), "false");
+    EXPECT_CHECK_FAILS(test::NetworkOf(TwoLayerFile(
+                           "Basic", head + "[Matrix Weights TrainableInfo] 1 F 1 T [~Matrix]")),
                        "false");
-    EXPECT_CHECK_FAILS(
-        Read(TwoLayerFile("Basic", head + "[Matrix Weights TrainableInfo] 1 F 1 T [~Matrix]")),
-        "false");
-    EXPECT_CHECK_FAILS(
-        Read(TwoLayerFile("Basic", head + "[WeightList] [From=0 To=0 UnTrainable] [~WeightList]")),
-        "false");
+    EXPECT_CHECK_FAILS(test::NetworkOf(TwoLayerFile(
+                           "Basic", head + "[WeightList] [From=0 To=0 UnTrainable] [~WeightList]")),
+                       "false");
 }
 
 TEST(NetworkFileReader, LayerGivenTwiceReplacesTheFirst) {
-    auto network = Read(TwoLayerFile("Basic", "",
-                                     std::string(GainOutput) +
-                                         "[All Gain=1] [~Layer] [Layer = 1] [LayerType = Simple] "
-                                         "[NumberOfNeurons = 3] [All ActivationFunction=tanh]"));
+    auto network = test::NetworkOf(TwoLayerFile(
+        "Basic", "",
+        std::string(GainOutput) + "[All Gain=1] [~Layer] [Layer = 1] [LayerType = Simple] "
+                                  "[NumberOfNeurons = 3] [All ActivationFunction=tanh]"));
     EXPECT_EQ(network->layers[1]->GetLayerType(), "Simple");
     EXPECT_EQ(network->layers[1]->numNeurons, 3);
 }

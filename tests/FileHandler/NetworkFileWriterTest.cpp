@@ -12,22 +12,10 @@
 #include "NeuralNets/TPrunedConnections.h"
 #include "Ombra/TOmbra.h"
 #include "support/TestSupport.h"
+#include "tests/FileHandler/NetworkText.h"
 
 namespace glean {
 namespace {
-
-std::string Write(TBasicNetwork& network) {
-    FileTools tools;
-    std::ostringstream out;
-    WriteNetwork(tools, out, network);
-    return out.str();
-}
-
-std::unique_ptr<TBasicNetwork> Read(const std::string& text) {
-    FileTools tools;
-    std::istringstream in(text);
-    return ReadNetwork(tools, in);
-}
 
 std::vector<double> Parameters(const TBasicNeuron& neuron) {
     std::vector<double> values(static_cast<std::size_t>(neuron.GetNumParameters()));
@@ -68,8 +56,8 @@ void ExpectSameSet(TBasicConnections& a, TBasicConnections& b, int nFrom, int nT
 
 // Writes `network`, reads it back, compares, and writes the copy again.
 void ExpectRoundTrip(TBasicNetwork& network) {
-    const std::string text = Write(network);
-    auto copy = Read(text);
+    const std::string text = test::NetworkText(network);
+    auto copy = test::NetworkOf(text);
     EXPECT_EQ(copy->GetNetworkType(), network.GetNetworkType());
     ASSERT_EQ(copy->numLayers, network.numLayers);
     EXPECT_EQ(copy->inLayer, network.inLayer);
@@ -82,7 +70,7 @@ void ExpectRoundTrip(TBasicNetwork& network) {
                           network.layers[from]->numNeurons, network.layers[to]->numNeurons);
         }
     }
-    EXPECT_EQ(Write(*copy), text);
+    EXPECT_EQ(test::NetworkText(*copy), text);
 }
 
 // A basic network: a bias neuron, three inputs, a gain layer whose neurons have their own
@@ -166,7 +154,7 @@ TEST(NetworkFileRoundTrip, OmbraWithFrozenAndRemovedArcs) {
         }
     }
     network.MatrixSet(3).SetUntrainable(1, 1);
-    const std::string text = Write(network);
+    const std::string text = test::NetworkText(network);
     EXPECT_NE(text.find("[WeightList]\n[From=0 To=0 Weight="), std::string::npos);
     ExpectRoundTrip(network);
 }
@@ -181,14 +169,14 @@ TEST(NetworkFileRoundTrip, AnyStreamBufferingReadsTheSame) {
     network.InitialiseWeights(-1.0, 1.0);
     network.MatrixSet(2).RemoveArc(1, 2);
     network.MatrixSet(3).SetUntrainable(0, 1);
-    const std::string text = Write(network);
+    const std::string text = test::NetworkText(network);
     ASSERT_NE(text.find("[Matrix Weights TrainableInfo ]"), std::string::npos);
     for (std::size_t window : {0, 1, 2, 5, 17, 64, 4096}) {
         test::WindowBuffer buffer(text, window);
         std::istream in(&buffer);
         FileTools tools;
         const auto read = ReadNetwork(tools, in);
-        EXPECT_EQ(Write(*read), text) << "window " << window;
+        EXPECT_EQ(test::NetworkText(*read), text) << "window " << window;
     }
 }
 
@@ -201,7 +189,7 @@ TEST(NetworkFileRoundTrip, OmbraWithFuzzySetsAsWeightLists) {
     network.ConditionSet().SetUntrainable(1, 2);
     network.OutputSet().SetUntrainable(5, 2);
     network.SetWeightValue(4, 3, 1, 0.625);
-    const std::string text = Write(network);
+    const std::string text = test::NetworkText(network);
     EXPECT_NE(text.find("[ConnectionType = ToConditionConnections]\n[Attributes Pruneable "
                         "Freezable ]\n[WeightList]\n"),
               std::string::npos);
@@ -214,24 +202,25 @@ TEST(NetworkFileRoundTrip, OmbraWithFuzzySetsAsWeightLists) {
 
 TEST(NetworkFileWriter, LayerWithoutNeuronsHasNoNeuronsBlock) {
     auto network = BasicNetwork();
-    EXPECT_NE(Write(*network).find("\n[Layer = 3]\n[LayerType = Simple]\n[NumberOfNeurons = 0]\n"
-                                   "[All ActivationFunction=sigmoid ]\n[~Layer]\n"),
+    EXPECT_NE(test::NetworkText(*network).find(
+                  "\n[Layer = 3]\n[LayerType = Simple]\n[NumberOfNeurons = 0]\n"
+                  "[All ActivationFunction=sigmoid ]\n[~Layer]\n"),
               std::string::npos);
 }
 
 TEST(NetworkFileWriter, PerNeuronFunctionsAndGainsGoToTheNeuronsBlock) {
     auto network = BasicNetwork();
-    EXPECT_NE(Write(*network).find("[NumberOfNeurons = 2]\n[Neurons]\n"
-                                   "[Neuron=0 ActivationFunction=tanh-gain "
-                                   "Gain=0.123456789012345 ]\n"
-                                   "[Neuron=1 ActivationFunction=linear-gain "
-                                   "Gain=-2.500000000000000 ]\n[~Neurons]\n[~Layer]\n"),
+    EXPECT_NE(test::NetworkText(*network).find("[NumberOfNeurons = 2]\n[Neurons]\n"
+                                               "[Neuron=0 ActivationFunction=tanh-gain "
+                                               "Gain=0.123456789012345 ]\n"
+                                               "[Neuron=1 ActivationFunction=linear-gain "
+                                               "Gain=-2.500000000000000 ]\n[~Neurons]\n[~Layer]\n"),
               std::string::npos);
 }
 
 TEST(NetworkFileWriter, CommonGainIsOneLayerLine) {
     auto network = ConnectedNetwork();
-    const std::string text = Write(*network);
+    const std::string text = test::NetworkText(*network);
     EXPECT_NE(text.find("[All ActivationFunction=sigmoid-gain ]\n[All Gain=1.000000000000000 ]\n"
                         "[~Layer]\n"),
               std::string::npos);
@@ -239,7 +228,7 @@ TEST(NetworkFileWriter, CommonGainIsOneLayerLine) {
 
     // One differing gain sends every gain to the neurons, none to the layer.
     dynamic_cast<TGainLayer&>(*network->layers[2]).nodes[1].gain = 2.0;
-    const std::string changed = Write(*network);
+    const std::string changed = test::NetworkText(*network);
     EXPECT_EQ(changed.find("[All Gain="), std::string::npos);
     EXPECT_NE(changed.find("[Neurons]\n[Neuron=0 Gain=1.000000000000000 ]\n"
                            "[Neuron=1 Gain=2.000000000000000 ]\n[~Neurons]\n"),
@@ -248,7 +237,7 @@ TEST(NetworkFileWriter, CommonGainIsOneLayerLine) {
 
 TEST(NetworkFileWriter, FullyConnectedSetIsAMatrixWithoutMarks) {
     auto network = ConnectedNetwork();
-    EXPECT_NE(Write(*network).find(
+    EXPECT_NE(test::NetworkText(*network).find(
                   "[ConnectionType = FullyConnected]\n[Attributes UnPrunable UnFreezable ]\n"
                   "[Matrix Weights ]\n"
                   "/* To->            0                    1  From */\n"
@@ -260,7 +249,7 @@ TEST(NetworkFileWriter, FullyConnectedSetIsAMatrixWithoutMarks) {
 
 TEST(NetworkFileWriter, PruneableMatricesCarryMarks) {
     auto network = BasicNetwork();
-    const std::string text = Write(*network);
+    const std::string text = test::NetworkText(*network);
     // Five of six arcs: a matrix with marks.
     EXPECT_NE(text.find("[LayerFrom = 1]\n[LayerTo = 2]\n[ConnectionType = Pruneable]\n"
                         "[Attributes Pruneable Freezable ]\n[Matrix Weights TrainableInfo ]\n"
@@ -294,11 +283,12 @@ TEST(NetworkFileWriter, SparseSetIsAWeightListWithMarks) {
     set.AddArc(0, 1);
     set.Weight(0, 1) = 0.5;
     // Two arcs of six is below 35 percent; the entries come target-major.
-    EXPECT_NE(Write(network).find("[WeightList]\n"
-                                  "[From=2 To=0 Weight=-1.000000000000000 UnTrainable ]\n"
-                                  "[From=0 To=1 Weight=0.500000000000000 Trainable ]\n"
-                                  "[~WeightList]\n"),
-              std::string::npos);
+    EXPECT_NE(
+        test::NetworkText(network).find("[WeightList]\n"
+                                        "[From=2 To=0 Weight=-1.000000000000000 UnTrainable ]\n"
+                                        "[From=0 To=1 Weight=0.500000000000000 Trainable ]\n"
+                                        "[~WeightList]\n"),
+        std::string::npos);
     ExpectRoundTrip(network);
 }
 
@@ -313,15 +303,17 @@ TEST(NetworkFileWriter, WeightListOnlyBelowThirtyFivePercent) {
     TBasicConnections& set = *network.priv_conns_index[1][0];
     for (int arc = 7; arc < 20; ++arc)
         set.RemoveArc(arc / 5, arc % 5);
-    EXPECT_NE(Write(network).find("[Matrix Weights TrainableInfo ]"), std::string::npos);
+    EXPECT_NE(test::NetworkText(network).find("[Matrix Weights TrainableInfo ]"),
+              std::string::npos);
     set.RemoveArc(1, 1);
-    EXPECT_NE(Write(network).find("[WeightList]"), std::string::npos);
+    EXPECT_NE(test::NetworkText(network).find("[WeightList]"), std::string::npos);
     ExpectRoundTrip(network);
 }
 
 TEST(NetworkFileWriter, BiasLayers) {
     auto network = BasicNetwork();
-    EXPECT_NE(Write(*network).find("[NumberOfOutputs = 2]\n[BiasLayer = 0]\n[~NetworkInformation]"),
+    EXPECT_NE(test::NetworkText(*network).find(
+                  "[NumberOfOutputs = 2]\n[BiasLayer = 0]\n[~NetworkInformation]"),
               std::string::npos);
     network->InstallLayer(0, std::make_unique<TSimpleLayer>(network.get(), 0, 2));
     network->layers[0]->SetActivationFunction(ActBias);
@@ -340,7 +332,7 @@ TEST(NetworkFileWriter, SaveNetworkFileReportsFailures) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream saved;
     saved << in.rdbuf();
-    EXPECT_EQ(saved.str(), Write(*network));
+    EXPECT_EQ(saved.str(), test::NetworkText(*network));
     std::filesystem::remove(path);
 
     EXPECT_THROW_TEXT(SaveNetworkFile(tools, testing::TempDir() + "no-dir/x.wts", *network),

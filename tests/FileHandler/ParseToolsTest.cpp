@@ -481,8 +481,8 @@ TEST(FileToolsLexer, EveryByteEndsALongWordOrNotByItsClass) {
     // Each byte value inside a word, near its start, its end and across 16-byte blocks.
     for (int ch = 1; ch < 256; ++ch) {
         const bool white = ch < 33 || ch > 126 || ch == ',';
-        const bool special = std::string_view("[]/*=<>").find(static_cast<char>(ch)) !=
-                             std::string_view::npos;
+        const bool special =
+            std::string_view("[]/*=<>").find(static_cast<char>(ch)) != std::string_view::npos;
         for (const std::size_t at : {1, 7, 15, 16, 17, 31, 32, 39}) {
             std::string word(40, 'w');
             word[at] = static_cast<char>(ch);
@@ -495,11 +495,8 @@ TEST(FileToolsLexer, EveryByteEndsALongWordOrNotByItsClass) {
                 expected = {word};
             }
             if (expected.back().empty()) expected.pop_back();
-            ASSERT_EQ(Tokens(word + " x"), [&] {
-                auto tokens = expected;
-                tokens.push_back("x");
-                return tokens;
-            }()) << "byte " << ch << " at " << at;
+            expected.push_back("x");
+            ASSERT_EQ(Tokens(word + " x"), expected) << "byte " << ch << " at " << at;
         }
     }
 }
