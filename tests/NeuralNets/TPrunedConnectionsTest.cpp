@@ -226,16 +226,15 @@ TEST(TPrunedConnections, LargeSetsStartFullAndRemovingAllArcsClearsEveryWeight) 
         }
         return true;
     };
-    EXPECT_TRUE(everyArc([&](int f, int t) {
-        return set.GetFlags(f, t) == FMaskAll && set.Weight(f, t) == 0.0;
-    }));
+    EXPECT_TRUE(everyArc(
+        [&](int f, int t) { return set.GetFlags(f, t) == FMaskAll && set.Weight(f, t) == 0.0; }));
     set.Weight(N - 1, N - 1) = 5.0;
     set.Weight(0, 0) = 3.0;
     auto other = MakeNetwork({0, N, N, 1});
     const std::unique_ptr<TBasicConnections> copy = set.Clone(other.get());
     set.RemoveAllArcs();
-    EXPECT_TRUE(everyArc(
-        [&](int f, int t) { return set.GetFlags(f, t) == 0 && set.Weight(f, t) == 0.0; }));
+    EXPECT_TRUE(
+        everyArc([&](int f, int t) { return set.GetFlags(f, t) == 0 && set.Weight(f, t) == 0.0; }));
     set.AddArc(7, 9);
     EXPECT_EQ(set.GetNumWeights(FMaskAll), 1);
     EXPECT_EQ(copy->Weight(N - 1, N - 1), 5.0);
