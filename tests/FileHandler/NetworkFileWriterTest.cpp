@@ -126,6 +126,17 @@ std::unique_ptr<TConnectedNetwork> ConnectedNetwork() {
     return network;
 }
 
+// A small Ombra network (inputs of 3 and 2 MFs, 4 rules, one output of 3 MFs) whose weights are
+// drawn after srand(seed).
+std::unique_ptr<TOmbra> SmallOmbra(unsigned seed) {
+    const std::vector<int> mfIn{3, 2};
+    const std::vector<int> mfOut{3};
+    auto network = std::make_unique<TOmbra>(2, mfIn, 4, mfOut, 1);
+    std::srand(seed);
+    network->InitialiseWeights(-1.0, 1.0);
+    return network;
+}
+
 TEST(NetworkFileRoundTrip, BasicNetworkWithAllItsParts) {
     auto network = BasicNetwork();
     ExpectRoundTrip(*network);
@@ -137,11 +148,8 @@ TEST(NetworkFileRoundTrip, ConnectedNetwork) {
 }
 
 TEST(NetworkFileRoundTrip, OmbraWithFrozenAndRemovedArcs) {
-    const std::vector<int> mfIn{3, 2};
-    const std::vector<int> mfOut{3};
-    TOmbra network(2, mfIn, 4, mfOut, 1);
-    std::srand(7);
-    network.InitialiseWeights(-1.0, 1.0);
+    const auto owned = SmallOmbra(7);
+    TOmbra& network = *owned;
     network.SetWeightValue(1, 0, 1, 0.3);
     network.ConditionSet().SetUntrainable(1, 4);
     network.MatrixSet(2).RemoveArc(0, 3);
@@ -162,11 +170,8 @@ TEST(NetworkFileRoundTrip, OmbraWithFrozenAndRemovedArcs) {
 TEST(NetworkFileRoundTrip, AnyStreamBufferingReadsTheSame) {
     // Matrix tokens are taken straight from the stream's buffer while whole words lie there and
     // through the item reader otherwise: every way of cutting the text must read the same.
-    const std::vector<int> mfIn{3, 2};
-    const std::vector<int> mfOut{3};
-    TOmbra network(2, mfIn, 4, mfOut, 1);
-    std::srand(11);
-    network.InitialiseWeights(-1.0, 1.0);
+    const auto owned = SmallOmbra(11);
+    TOmbra& network = *owned;
     network.MatrixSet(2).RemoveArc(1, 2);
     network.MatrixSet(3).SetUntrainable(0, 1);
     const std::string text = test::NetworkText(network);
