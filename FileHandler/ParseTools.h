@@ -1,6 +1,6 @@
 // The bracket-block text syntax that every file of the program shares: the item reader on which
 // each file reader is built, the typed readers of key-value statements, and the writers that
-// produce the same syntax.
+// produce the same syntax (its "%g" numbers are written by FileHandler/NumberFormat.h).
 //
 // Grammar (words and keywords are compared ignoring letter case):
 //
@@ -36,6 +36,8 @@
 #include <string>
 #include <string_view>
 
+#include "FileHandler/NumberFormat.h"
+
 namespace glean {
 
 // One item of a block text, as ReadItem recognised it.
@@ -47,13 +49,6 @@ struct BlockItem {
     std::string value;  // Statement: the value; empty otherwise
     bool open = false;  // StartTag and Statement: the closing "]" did not follow
 };
-
-// Writes `value` at `out` exactly as "%g" writes it (six significant digits, trailing zeros
-// dropped), in at most GeneralNumberSize characters, and returns the end: rule files carry
-// hundreds of thousands of weights, and the general formatters take several times longer for
-// the usual ones.
-inline constexpr std::size_t GeneralNumberSize = 16;  // "-1.79769e+308" takes 13
-char* WriteGeneralNumber(char* out, double value);
 
 // The tool object of the block text syntax: one token buffer, no other state. The stream is
 // passed to every operation; one object serves one file at a time.

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "FileHandler/NumberFormat.h"
 #include "FileHandler/TFuzzyMFFiler.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
