@@ -1,71 +1,18 @@
-// One value per arc of a matrix connection set, in one contiguous block with a row per target
-// neuron, and the column and row edits that follow a neuron's insertion or removal.
+// One value per arc of a matrix connection set, in one contiguous zeroed block
+// (NeuralNets/TZeroedBlock.h) with a row per target neuron, and the column and row edits that
+// follow a neuron's insertion or removal.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
-#include <limits>
-#include <memory>
-#include <new>
 #include <span>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "KQmessage/Check.h"
+#include "NeuralNets/TZeroedBlock.h"
 
 namespace glean {
-
-// Memory for arc values that starts all zero. Large blocks (1 MB and more) are fresh pages from
-// the kernel, which arrive zeroed, so a new matrix of zeros costs no writes at all; they start on
-// a huge-page boundary and the kernel is asked to back them with huge pages where it can: loading
-// a big network then takes a few page faults instead of one per 4 kB, which on virtual machines
-// costs more than parsing the weights. Allocation fails with std::bad_alloc.
-inline constexpr std::size_t kHugePageSize = std::size_t{1} << 21;
-void* AllocateZeroedBlock(std::size_t bytes);
-// Makes every byte zero again: a large block gives its pages back, to get fresh ones when used.
-void ZeroBlock(void* block, std::size_t bytes) noexcept;
-void ReleaseZeroedBlock(void* block, std::size_t bytes) noexcept;
-
-// A fixed number of values, all zero when made. Copies are deep.
-template <class T>
-class TZeroedBlock {
-    static_assert(std::is_arithmetic_v<T>, "all zero bytes must be the value zero");
-
-public:
-    TZeroedBlock() = default;
-    // Fails with std::bad_array_new_length for a size no memory can hold (room is left for
-    // rounding up to whole huge pages and aligning to one).
-    explicit TZeroedBlock(std::size_t size) : size_(size) {
-        if (size > (std::numeric_limits<std::size_t>::max() - 2 * kHugePageSize) / sizeof(T)) {
-            throw std::bad_array_new_length();
-        }
-        if (size > 0) values_ = static_cast<T*>(AllocateZeroedBlock(size * sizeof(T)));
-    }
-    TZeroedBlock(const TZeroedBlock& other) : TZeroedBlock(other.size_) {
-        std::copy_n(other.values_, size_, values_);
-    }
-    TZeroedBlock(TZeroedBlock&& other) noexcept
-        : values_(std::exchange(other.values_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-    TZeroedBlock& operator=(TZeroedBlock other) noexcept {
-        std::swap(values_, other.values_);
-        std::swap(size_, other.size_);
-        return *this;
-    }
-    ~TZeroedBlock() {
-        if (values_ != nullptr) ReleaseZeroedBlock(values_, size_ * sizeof(T));
-    }
-
-    std::span<T> Values() { return {values_, size_}; }
-    std::span<const T> Values() const { return {values_, size_}; }
-    void Zero() noexcept {
-        if (values_ != nullptr) ZeroBlock(values_, size_ * sizeof(T));
-    }
-
-private:
-    T* values_ = nullptr;
-    std::size_t size_ = 0;
-};
 
 template <class T>
 class TArcMatrix {

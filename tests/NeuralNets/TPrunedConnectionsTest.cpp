@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <limits>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -240,11 +238,6 @@ TEST(TPrunedConnections, LargeSetsStartFullAndRemovingAllArcsClearsEveryWeight) 
     EXPECT_EQ(copy->Weight(N - 1, N - 1), 5.0);
     EXPECT_EQ(copy->Weight(0, 0), 3.0);
     EXPECT_EQ(copy->GetFlags(0, 0), FMaskAll);
-}
-
-TEST(TPrunedConnections, ImpossibleBlockSizesAreRefused) {
-    EXPECT_THROW(TZeroedBlock<double>(std::numeric_limits<std::size_t>::max() / 8),
-                 std::bad_array_new_length);
 }
 
 TEST(TPrunedConnections, InsertedNodesAreAttachedOrAbsent) {
