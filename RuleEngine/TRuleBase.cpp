@@ -39,30 +39,42 @@ void RequireOrdered(std::initializer_list<double> values, const std::string& whe
     }
 }
 
-// A point `step` (0: one representable step) below or above x.
-double Below(double x, double step) {
-    return step > 0 ? x - step : Below(x);
+// How far the outer foot of a vertical edge moves: `Step` (0: one representable step), or not
+// at all where the edge is kept.
+struct TFootStep {
+    double Step = 0;
+    bool Keep = false;
+};
+
+// A point `step` below or above x.
+double Below(double x, TFootStep step) {
+    if (step.Keep) return x;
+    return step.Step > 0 ? x - step.Step : Below(x);
 }
-double Above(double x, double step) {
-    return step > 0 ? x + step : Above(x);
+double Above(double x, TFootStep step) {
+    if (step.Keep) return x;
+    return step.Step > 0 ? x + step.Step : Above(x);
 }
 
-// A foot closer to its vertex than `step` (coinciding, when step is 0) moves out to that step.
-double FootBelow(double foot, double vertex, double step) {
-    return foot < vertex && vertex - foot >= step ? foot : Below(vertex, step);
+// A foot closer to its vertex than `step` (coinciding, when it is 0) moves out to that step.
+double FootBelow(double foot, double vertex, TFootStep step) {
+    return foot < vertex && vertex - foot >= step.Step ? foot : Below(vertex, step);
 }
-double FootAbove(double foot, double vertex, double step) {
-    return foot > vertex && foot - vertex >= step ? foot : Above(vertex, step);
+double FootAbove(double foot, double vertex, TFootStep step) {
+    return foot > vertex && foot - vertex >= step.Step ? foot : Above(vertex, step);
 }
 
 // 1 at x alone.
-std::vector<TTermPoint> Spike(double x, double step) {
+std::vector<TTermPoint> Spike(double x, TFootStep step) {
     return {{Below(x, step), 0}, {x, 1}, {Above(x, step), 0}};
 }
 
 }  // namespace
 
-std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where, double step) {
+std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where, double footStep,
+                                   TVerticalEdge edge) {
+    const TFootStep step =
+        edge == TVerticalEdge::Keep ? TFootStep{0, true} : TFootStep{footStep, false};
     if (const auto* left = dynamic_cast<const TLShoulderTriangularMF*>(&mf)) {
         RequireOrdered({left->Centre, left->RightBound}, where);
         return {{left->Centre, 1}, {FootAbove(left->RightBound, left->Centre, step), 0}};

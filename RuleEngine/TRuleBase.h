@@ -1,7 +1,8 @@
 // The rule base as the fuzzy engines run it: every consequence atom of a rule becomes one engine
 // rule with that atom's weight, weights divided by the largest (which leaves every weighted
 // average unchanged and keeps weights in [0, 1]), consequences weighing 0 or less left out.
-// Term shapes become strictly ordered point lists that every engine format can express.
+// Term shapes become strictly ordered point lists that every engine format can express (and,
+// with their vertical edges kept, the corners that the charts draw).
 #pragma once
 
 #include <span>
@@ -36,14 +37,24 @@ struct TTermPoint {
     double Degree = 0;
 };
 
-// The term's membership as points with strictly increasing X and degrees 0 or 1. A vertical
-// edge of a degenerate shape (equal neighbouring centres, a centre on a bound) gets its outer
-// foot moved out. With step 0 it moves by one representable step, which no double (but a
-// subnormal one) lies between, so engines that compare exactly compute the same membership at
-// every input; an engine that takes numbers closer than a tolerance for equal needs a step
-// above that tolerance, and then differs only on inputs within `step` of the edge.
-// Throws ExportError naming `where` for parameters out of order or not finite.
-std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where, double step = 0);
+// What TermPoints makes of a vertical edge: a singleton's, a rectangle's sides, and the edge of
+// a degenerate shape (equal neighbouring centres, a centre on a bound).
+enum class TVerticalEdge {
+    MoveFootOut,  // its outer foot moves out, so X strictly increases: what engines can run
+    Keep,         // two points with the same X, so X never decreases: what a chart draws
+};
+
+// The term's membership as points with degrees 0 or 1: shoulders two, triangles and singletons
+// three, rectangles four (one of zero width is a singleton). With MoveFootOut and step 0 a
+// vertical edge's foot moves by one representable step, which no double (but a subnormal one)
+// lies between, so engines that compare exactly compute the same membership at every input; an
+// engine that takes numbers closer than a tolerance for equal needs a step above that
+// tolerance, and then differs only on inputs within `step` of the edge. With Keep the points
+// are the shape's own corners and `step` is not used.
+// Throws ExportError naming `where` for parameters out of order or not finite, or a shape of
+// no known type.
+std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where, double step = 0,
+                                   TVerticalEdge edge = TVerticalEdge::MoveFootOut);
 
 // The value a term stands for as a singleton output: its centre, or a rectangle's middle.
 double TermPeak(const TBasicMF& mf);

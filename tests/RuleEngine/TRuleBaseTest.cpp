@@ -97,6 +97,29 @@ TEST(TermPoints, MoveCoincidingFeetOutward) {
     EXPECT_EQ(TermPoints(*Shape("T", 0.1, 0.4, 0.9), "x.t", 1e-5)[0].X, 0.1);
 }
 
+// Kept, a vertical edge stays where the shape has it, whatever the step.
+TEST(TermPoints, KeepVerticalEdgesWhereAsked) {
+    const struct {
+        ShapeRow Shape;
+        double Step;
+        std::vector<TTermPoint> Points;
+    } rows[] = {
+        {{"T", 0.4, 0.4, 0.400001}, 1e-5, {{0.4, 0}, {0.4, 1}, {0.400001, 0}}},
+        {{"R", 0, 0, 0}, 0, {{0, 0}, {0, 1}}},
+        {{"L", kMin, kMin, 0}, 0, {{kMin, 1}, {kMin, 0}}},
+        {{"Q", 0.2, 0.6, 0}, 1e-5, {{0.2, 0}, {0.2, 1}, {0.6, 1}, {0.6, 0}}},
+    };
+    for (const auto& row : rows) {
+        const auto mf = Shape(row.Shape.Type, row.Shape.A, row.Shape.B, row.Shape.C);
+        const auto points = TermPoints(*mf, "x.t", row.Step, TVerticalEdge::Keep);
+        ASSERT_EQ(points.size(), row.Points.size()) << row.Shape.Type;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            EXPECT_EQ(points[i].X, row.Points[i].X) << row.Shape.Type << " " << i;
+            EXPECT_EQ(points[i].Degree, row.Points[i].Degree) << row.Shape.Type << " " << i;
+        }
+    }
+}
+
 TEST(TermPoints, RejectShapesNoEngineDraws) {
     EXPECT_THROW_TEXT(TermPoints(*Shape("T", 0.5, 0.4, 0.9), "In.Mid"), ExportError,
                       "In.Mid: its parameters are out of order");
