@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <set>
 
+#include "Charts/TMembershipChart.h"
+#include "Charts/TRuleMap.h"
 #include "GleanTool/FidelityCommand.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "RuleEngine/TFidelity.h"
-#include "RuleEngine/TMembershipChart.h"
 #include "RuleEngine/TRuleExporter.h"
-#include "RuleEngine/TRuleMap.h"
 
 namespace glean {
 

@@ -47,17 +47,18 @@ done
 while IFS= read -r file; do
   expected+=("./usr/share/doc/glean/$file")
 done < <(find examples -type f | sort)
+# The folders of the installed libraries.
+folders=(KQmessage DataObject FuzzySets RuleObject NeuralNets Ombra FileHandler RuleEngine Charts)
 # Every header next to the sources, in its folder.
 while IFS= read -r header; do
   expected+=("./usr/include/glean/$header")
-done < <(find KQmessage DataObject FuzzySets RuleObject NeuralNets Ombra FileHandler -name '*.h' | sort)
+done < <(find "${folders[@]}" -name '*.h' | sort)
 # Every folder with units is a library; the driver's folder holds the GleanDriver library.
 while IFS= read -r folder; do
   name=$(basename "$folder")
   [ "$folder" = Ombra/Glean ] && name=GleanDriver
   expected+=("./usr/lib/libglean-$name.a")
-done < <(find KQmessage DataObject FuzzySets RuleObject NeuralNets Ombra FileHandler -name '*.cpp' \
-           -printf '%h\n' | sort -u)
+done < <(find "${folders[@]}" -name '*.cpp' -printf '%h\n' | sort -u)
 
 for path in "${expected[@]}"; do
   grep -qx -- "$path" "$work/contents.txt" || fail "not in the package: $path"

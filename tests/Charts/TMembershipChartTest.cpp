@@ -1,4 +1,4 @@
-#include "RuleEngine/TMembershipChart.h"
+#include "Charts/TMembershipChart.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kHuge = 1e308;
 constexpr double kMax = std::numeric_limits<double>::max();
 
-using Points = std::vector<TChartPoint>;
+using Points = std::vector<TTermPoint>;
 
 std::unique_ptr<TBasicMF> Shape(const std::string& type, double a, double b = 0, double c = 0,
                                 std::string name = {}) {
@@ -112,6 +112,7 @@ TEST(CornerPoints, FollowEachShapeAndRefuseWhatNoPolylineShows) {
         {Shape("T", 2, 2, 2), {{2, 0}, {2, 1}, {2, 0}}},
         {Shape("S", 5), {{5, 0}, {5, 1}, {5, 0}}},
         {Shape("Rect", 1, 4), {{1, 0}, {1, 1}, {4, 1}, {4, 0}}},
+        {Shape("Rect", 3, 3), {{3, 0}, {3, 1}, {3, 0}}},
         {Shape("L", 3, 1), {}},
         {Shape("R", 3, 1), {}},
         {Shape("T", 1, 5, 4), {}},

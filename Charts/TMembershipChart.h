@@ -7,27 +7,21 @@
 #include <vector>
 
 #include "FuzzySets/TMFSetList.h"
+#include "RuleEngine/TRuleBase.h"
 
 namespace glean {
 
 class TSvgWriter;
 
-// A corner of a membership function's polyline. Outside the first and the last corner the
-// function keeps their degree; a vertical edge is two corners with the same X.
-struct TChartPoint {
-    double X = 0;
-    double Degree = 0;
-};
-
-// The corners of an MF, X never decreasing: shoulders two, triangles and singletons three,
-// rectangles four. Empty when a parameter is not finite or the parameters are out of order,
-// which no polyline can show faithfully.
-std::vector<TChartPoint> CornerPoints(const TBasicMF& mf);
+// The corners of an MF: its TermPoints with vertical edges kept (a vertical edge is two corners
+// with the same X). Empty where TermPoints refuses the MF (a parameter not finite, parameters
+// out of order, an unknown shape), which no polyline can show faithfully.
+std::vector<TTermPoint> CornerPoints(const TBasicMF& mf);
 
 // The corners' polyline restricted to [low, high]: where it enters and leaves the range, and the
 // corners in between. Requires corners from CornerPoints, not empty, and low < high.
-std::vector<TChartPoint> ClipToRange(const std::vector<TChartPoint>& corners, double low,
-                                     double high);
+std::vector<TTermPoint> ClipToRange(const std::vector<TTermPoint>& corners, double low,
+                                    double high);
 
 // The plot area of a chart in SVG units, and the range of values it shows.
 struct TChartFrame {
@@ -71,8 +65,8 @@ public:
 private:
     struct TTerm {
         std::string Name;
-        std::vector<TChartPoint> Corners;  // empty: not drawable
-        std::vector<double> Degrees;       // of the samples shown
+        std::vector<TTermPoint> Corners;  // empty: not drawable
+        std::vector<double> Degrees;      // of the samples shown
     };
 
     static TChartFrame FrameFor(const std::vector<TTerm>& terms, double lower, double upper);

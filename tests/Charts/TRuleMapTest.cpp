@@ -1,4 +1,4 @@
-#include "RuleEngine/TRuleMap.h"
+#include "Charts/TRuleMap.h"
 
 #include <gtest/gtest.h>
 

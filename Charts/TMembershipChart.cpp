@@ -1,11 +1,11 @@
-#include "RuleEngine/TMembershipChart.h"
+#include "Charts/TMembershipChart.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "Charts/TSvgWriter.h"
 #include "KQmessage/Check.h"
-#include "RuleEngine/TSvgWriter.h"
 
 namespace glean {
 
@@ -19,31 +19,22 @@ constexpr std::size_t kPeakLength = 14;    // characters of a name at its peak
 constexpr std::size_t kFootnoteLength = 85;
 constexpr double kCharWidth = 7;  // of 12-unit sans-serif text, about
 
-bool Ordered(std::initializer_list<double> values) {
-    double previous = -INFINITY;
-    for (double value : values) {
-        if (!std::isfinite(value) || value < previous) return false;
-        previous = value;
-    }
-    return true;
-}
-
 // The degree of the segment p..q at x, which lies between their X.
-double Between(const TChartPoint& p, const TChartPoint& q, double x) {
+double Between(const TTermPoint& p, const TTermPoint& q, double x) {
     // Halved so that a segment spanning most of the doubles cannot overflow.
     const double t = (x * 0.5 - p.X * 0.5) / (q.X * 0.5 - p.X * 0.5);
     return p.Degree + (q.Degree - p.Degree) * std::clamp(t, 0.0, 1.0);
 }
 
-void Append(std::vector<TChartPoint>& points, TChartPoint point) {
+void Append(std::vector<TTermPoint>& points, TTermPoint point) {
     if (points.empty() || points.back().X != point.X || points.back().Degree != point.Degree)
         points.push_back(point);
 }
 
 // Where the term's name goes: the middle of its corners of degree 1.
-double Peak(const std::vector<TChartPoint>& corners) {
+double Peak(const std::vector<TTermPoint>& corners) {
     double first = NAN, last = NAN;
-    for (const TChartPoint& corner : corners) {
+    for (const TTermPoint& corner : corners) {
         if (corner.Degree != 1) continue;
         if (std::isnan(first)) first = corner.X;
         last = corner.X;
@@ -63,9 +54,9 @@ std::string TickLabel(double value, double step, double largest) {
     return text;
 }
 
-std::string PathOf(const std::vector<TChartPoint>& points, const TChartFrame& frame) {
+std::string PathOf(const std::vector<TTermPoint>& points, const TChartFrame& frame) {
     std::string d;
-    for (const TChartPoint& point : points) {
+    for (const TTermPoint& point : points) {
         d += (d.empty() ? "M " : " L ") + SvgNumber(frame.X(point.X)) + "," +
              SvgNumber(frame.Y(point.Degree));
     }
@@ -96,41 +87,24 @@ std::string ChartColour(int i) {
     return kPalette[i % 8];
 }
 
-std::vector<TChartPoint> CornerPoints(const TBasicMF& mf) {
-    if (const auto* left = dynamic_cast<const TLShoulderTriangularMF*>(&mf)) {
-        if (!Ordered({left->Centre, left->RightBound})) return {};
-        return {{left->Centre, 1}, {left->RightBound, 0}};
+std::vector<TTermPoint> CornerPoints(const TBasicMF& mf) {
+    try {
+        return TermPoints(mf, mf.Name, 0, TVerticalEdge::Keep);
+    } catch (const ExportError&) {
+        return {};
     }
-    if (const auto* right = dynamic_cast<const TRShoulderTriangularMF*>(&mf)) {
-        if (!Ordered({right->LeftBound, right->Centre})) return {};
-        return {{right->LeftBound, 0}, {right->Centre, 1}};
-    }
-    if (const auto* triangle = dynamic_cast<const TTriangularMF*>(&mf)) {
-        if (!Ordered({triangle->LeftBound, triangle->Centre, triangle->RightBound})) return {};
-        return {{triangle->LeftBound, 0}, {triangle->Centre, 1}, {triangle->RightBound, 0}};
-    }
-    if (const auto* singleton = dynamic_cast<const TSingletonMF*>(&mf)) {
-        if (!Ordered({singleton->Centre})) return {};
-        return {{singleton->Centre, 0}, {singleton->Centre, 1}, {singleton->Centre, 0}};
-    }
-    if (const auto* rectangle = dynamic_cast<const TRectangularMF*>(&mf)) {
-        const double l = rectangle->LeftBound, r = rectangle->RightBound;
-        if (!Ordered({l, r})) return {};
-        return {{l, 0}, {l, 1}, {r, 1}, {r, 0}};
-    }
-    return {};
 }
 
-std::vector<TChartPoint> ClipToRange(const std::vector<TChartPoint>& corners, double low,
-                                     double high) {
+std::vector<TTermPoint> ClipToRange(const std::vector<TTermPoint>& corners, double low,
+                                    double high) {
     GLEAN_CHECK_TEXT(!corners.empty() && low < high, "!corners.empty() && low<high");
-    std::vector<TChartPoint> line = corners;
+    std::vector<TTermPoint> line = corners;
     if (line.front().X > low) line.insert(line.begin(), {low, line.front().Degree});
     if (line.back().X < high) line.push_back({high, line.back().Degree});
-    std::vector<TChartPoint> clipped;
+    std::vector<TTermPoint> clipped;
     for (std::size_t i = 0; i + 1 < line.size(); ++i) {
-        const TChartPoint& p = line[i];
-        const TChartPoint& q = line[i + 1];
+        const TTermPoint& p = line[i];
+        const TTermPoint& q = line[i + 1];
         if (q.X < low || p.X > high) continue;
         if (p.X == q.X) {
             Append(clipped, p);
@@ -196,7 +170,7 @@ TChartFrame TMembershipChart::FrameFor(const std::vector<TTerm>& terms, double l
     if (!usable(low, high)) {
         low = INFINITY, high = -INFINITY;
         for (const TTerm& term : terms) {
-            for (const TChartPoint& corner : term.Corners) {
+            for (const TTermPoint& corner : term.Corners) {
                 low = std::min(low, corner.X);
                 high = std::max(high, corner.X);
             }

@@ -1,11 +1,11 @@
-#include "RuleEngine/TRuleMap.h"
+#include "Charts/TRuleMap.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "Charts/TSvgWriter.h"
 #include "KQmessage/TException.h"
-#include "RuleEngine/TSvgWriter.h"
 
 namespace glean {
 

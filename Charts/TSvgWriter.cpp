@@ -1,4 +1,4 @@
-#include "RuleEngine/TSvgWriter.h"
+#include "Charts/TSvgWriter.h"
 
 #include <cmath>
 #include <cstdio>
