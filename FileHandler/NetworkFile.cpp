@@ -233,6 +233,7 @@ void NetworkReader::ReadLayer() {
 // neither (it ends the statements).
 bool NetworkReader::ReadLayerStatement(LayerState& state, const std::string& block) {
     if (AtStartTag("ALL")) {
+        // "statment" is this message's spelling: callers match it byte for byte.
         if (!item_.open) Fail("[ALL] is incomplete statment");
         Next(block, true);
         if (item_.kind != BlockItem::Statement) Fail("Required syntax is [ALL <keyword>=<val>]");
@@ -548,6 +549,7 @@ void NetworkReader::ReadWeightListEntry(TBasicConnections& set, const std::strin
         } else if (SameText(item_.name, "UNTRAINABLE")) {
             trainable = false;
         } else {
+            // The word goes to standard output before the error: callers read it there.
             std::cout << item_.name << std::endl;
             Fail("Unknown keyword in weights list");
         }

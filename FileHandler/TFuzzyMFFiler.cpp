@@ -169,6 +169,7 @@ std::unique_ptr<TBasicMFSet> TListReader::Set(const std::string& list) {
     const int count = Integer(info, "NumberOfMF");
     End(info);
     if (count < 1) FailBadData("NumberOfMF must be > 0", "TFuzzyMFFiler::LoadMFList");
+    // "FIler" and "MFlist", unlike the line above: callers match this operation byte for byte.
     if (!(upper > lower))
         FailBadData("UpperBound must be > LowerBound", "TFuzzyMFFIler::LoadMFlist");
 

@@ -54,6 +54,7 @@ void TOmbraOutputLayer::Propagate(std::span<const double>) {
         const double ActActivation =
             numerator[o] != 0.0 && denominator[o] != 0.0 ? numerator[o] / denominator[o] : 0.0;
         if (!(ActActivation >= 0 && ActActivation <= 1)) {
+            // The value goes to standard output before the check stops the run: callers read it.
             std::cout << ActActivation << std::endl;
             GLEAN_FAIL("(ActActivation >= 0) && (ActActivation <= 1)");
         }

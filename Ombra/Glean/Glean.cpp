@@ -99,6 +99,7 @@ int RunGlean(int argc, const char* const argv[], std::ostream& out, std::ostream
     GleanParameters parameters;
     {
         std::ifstream file(argv[1]);
+        // "too" is this message's spelling: scripts and callers match it byte for byte.
         if (!file) return Fail(err, std::string("Unable too open file ") + argv[1]);
         try {
             ReadParameters(file, parameters);
@@ -133,6 +134,7 @@ int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ost
         if (!ruleFile) return Fail(err, "Unable to write file " + parameters.RuleFile);
         return 0;
     } catch (const FileTools::Error& error) {
+        // Unlike the other failures, on standard output: scripts and callers look for it there.
         out << error.Message() << std::endl;
     } catch (const TException& error) {
         err << error.Message << '\n' << error.Kind << '\n' << error.Operation << std::endl;

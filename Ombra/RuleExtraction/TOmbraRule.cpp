@@ -305,6 +305,7 @@ void GetOmbraMF(TOmbra& network, const TOmbraLabel& labels, std::unique_ptr<TMFS
 void SetOmbraMF(TOmbra& network, const TMFSetList& inputList, const TMFSetList& outputList) {
     const TOmbraStructure shape = network.GetStructure();
     RequireMFCounts(inputList, shape.mfPerInput, "TOmbraRule::SetOmbraMF");
+    // One colon here, unlike the other operations: stored reports and callers match it as is.
     RequireMFCounts(outputList, shape.mfPerOutput, "TOmbraRule:SetOmbraMF");
     const std::vector<double> conditionCentres =
         CollectCentres(inputList, shape.mfPerInput, "Input");
