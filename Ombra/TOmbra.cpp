@@ -178,8 +178,8 @@ TOmbraStructure TOmbra::GetStructure() {
 void TOmbra::InitialiseWeights(double minimum, double maximum) {
     GLEAN_CHECK_TEXT(minimum <= maximum, "Minimum <= Maximum");
     ConditionLayer().InitialiseCentres();
-    MatrixSet(2).Randomize(minimum, maximum);
-    MatrixSet(3).Randomize(minimum, maximum);
+    MatrixSet(kConditionWeights).Randomize(minimum, maximum);
+    MatrixSet(kActionWeights).Randomize(minimum, maximum);
     OutputSet().InitialiseCentres();
 }
 
@@ -243,7 +243,8 @@ TToOutputConnections& TOmbra::OutputSet() {
 }
 
 TBasicConnections& TOmbra::MatrixSet(int weightLayer) {
-    GLEAN_CHECK_TEXT(weightLayer == 2 || weightLayer == 3, "weightLayer==2 || weightLayer==3");
+    GLEAN_CHECK_TEXT(weightLayer == kConditionWeights || weightLayer == kActionWeights,
+                     "weightLayer==2 || weightLayer==3");
     TBasicConnections* set = priv_conns_index[weightLayer + 1][weightLayer];
     GLEAN_CHECK_TEXT(set->IsConnected(), "weight layer connected");
     return *set;
@@ -256,31 +257,32 @@ TBasicLayer& TOmbra::Layer(int layerNum) {
 }
 
 TBasicConnections& TOmbra::WeightSet(int layer) {
-    if (layer == 1) return ConditionSet();
-    if (layer == 4) return OutputSet();
+    if (layer == kInputCentres) return ConditionSet();
+    if (layer == kOutputCentres) return OutputSet();
     return MatrixSet(layer);
 }
 
 void TOmbra::RequireWeightLayer(int layer, const char* operation) {
-    if (layer < 1 || layer > 4) {
+    if (layer < kInputCentres || layer > kOutputCentres) {
         throw TException("Invalid weight layer", "Bad Parameter", OperationText(operation));
     }
 }
 
 void TOmbra::RequireWeight(int layer, int from, int to, const char* operation) {
-    if ((layer == 1 || layer == 4) && !WeightSet(layer).IsValid(from, to)) {
+    if ((layer == kInputCentres || layer == kOutputCentres) &&
+        !WeightSet(layer).IsValid(from, to)) {
         throw TException("Invalid weight number", "Bad Parameter", OperationText(operation));
     }
 }
 
 template <class Visit>
 void TOmbra::ForEachWeight(int layer, Visit visit) {
-    if (layer == 1) {
+    if (layer == kInputCentres) {
         (void)ConditionSet();
         const std::vector<int>& inputOf = ConditionLayer().inputOf;
         for (std::size_t c = 0; c < inputOf.size(); ++c)
             visit(inputOf[c], static_cast<int>(c));
-    } else if (layer == 4) {
+    } else if (layer == kOutputCentres) {
         (void)OutputSet();
         const std::vector<int>& outputOf = OutputLayer().outputOf;
         for (std::size_t a = 0; a < outputOf.size(); ++a)
@@ -298,7 +300,7 @@ void TOmbra::ForEachWeight(int layer, Visit visit) {
 void TOmbra::SetFreeze(int layer, int node, int other, bool frozen) {
     int from = node;
     int to = other;
-    if (layer == 1) {
+    if (layer == kInputCentres) {
         // The neuron's own flag, and the arc's flag too, so that randomisation and the
         // trainable counts leave a frozen centre alone like any other frozen weight.
         TConditionNeuron& neuron = ConditionLayer().Condition(node);

@@ -25,6 +25,10 @@ namespace glean {
 
 class Data;
 
+// The weight layers, by what they hold (see above).
+inline constexpr int kInputCentres = 1, kConditionWeights = 2, kActionWeights = 3,
+                     kOutputCentres = 4;
+
 // The shape of a fuzzy network.
 struct TOmbraStructure {
     int nInputs = 0;
@@ -37,7 +41,7 @@ struct TOmbraStructure {
 };
 
 class TOmbra : public TConnectedNetwork {
-  public:
+public:
     // Six empty layer slots and empty sets, for a creator (the network file reader) that
     // installs the layers (InstallLayer), gives the condition and output layers their MF
     // structure (SetInputMF, SetOutputMF) and installs the sets (InstallConnections).
@@ -105,7 +109,7 @@ class TOmbra : public TConnectedNetwork {
     // The condition-to-rule (weight layer 2) or rule-to-action (3) set.
     TBasicConnections& MatrixSet(int weightLayer);
 
-  private:
+private:
     TBasicLayer& Layer(int layerNum);
     // The set holding weight layer `layer` (1 to 4).
     TBasicConnections& WeightSet(int layer);

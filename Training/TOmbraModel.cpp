@@ -38,17 +38,18 @@ TOmbraModel::TOmbraModel(TOmbra& network) {
     mfPerOutput = shape.mfPerOutput;
     inputOf = network.ConditionLayer().inputOf;
     outputOf = network.OutputLayer().outputOf;
-    for (int layer = 1; layer <= 4; ++layer) {
+    for (int layer = kInputCentres; layer <= kOutputCentres; ++layer) {
         const std::vector<double> values = network.GetWeightLayer(layer);
         parameters.insert(parameters.end(), values.begin(), values.end());
     }
-    GLEAN_CHECK_TEXT(parameters.size() == At(Offset(4) + Count(4)), "parameter count");
+    GLEAN_CHECK_TEXT(parameters.size() == At(Offset(kOutputCentres) + Count(kOutputCentres)),
+                     "parameter count");
     for (int c = 0; c < nConditions; ++c)
         trainable.push_back(network.ConditionLayer().Condition(c).trainable != 0);
-    for (int layer = 2; layer <= 3; ++layer) {
+    for (int layer = kConditionWeights; layer <= kActionWeights; ++layer) {
         TBasicConnections& set = network.MatrixSet(layer);
-        const int nFrom = layer == 2 ? nConditions : nRules;
-        const int nTo = layer == 2 ? nRules : nActions;
+        const int nFrom = layer == kConditionWeights ? nConditions : nRules;
+        const int nTo = layer == kConditionWeights ? nRules : nActions;
         for (int from = 0; from < nFrom; ++from) {
             for (int to = 0; to < nTo; ++to)
                 trainable.push_back(set.IsValid(from, to) && set.IsTrainable(from, to));
@@ -67,7 +68,7 @@ TOmbraModel::TOmbraModel(TOmbra& network) {
 }
 
 void TOmbraModel::Store(TOmbra& network) const {
-    for (int layer = 1; layer <= 4; ++layer) {
+    for (int layer = kInputCentres; layer <= kOutputCentres; ++layer) {
         network.SetWeightLayer(
             layer,
             std::span<const double>(parameters).subspan(At(Offset(layer)), At(Count(layer))));
@@ -75,22 +76,22 @@ void TOmbraModel::Store(TOmbra& network) const {
 }
 
 int TOmbraModel::Offset(int layer) const {
-    GLEAN_CHECK_TEXT(layer >= 1 && layer <= 4, "layer>=1 && layer<=4");
+    GLEAN_CHECK_TEXT(layer >= kInputCentres && layer <= kOutputCentres, "layer>=1 && layer<=4");
     int offset = 0;
-    for (int before = 1; before < layer; ++before)
+    for (int before = kInputCentres; before < layer; ++before)
         offset += Count(before);
     return offset;
 }
 
 int TOmbraModel::Count(int layer) const {
     switch (layer) {
-        case 1:
+        case kInputCentres:
             return nConditions;
-        case 2:
+        case kConditionWeights:
             return nConditions * nRules;
-        case 3:
+        case kActionWeights:
             return nRules * nActions;
-        case 4:
+        case kOutputCentres:
             return nActions;
         default:
             GLEAN_FAIL("layer>=1 && layer<=4");
@@ -137,9 +138,9 @@ TOmbraModel::Membership TOmbraModel::Condition(int c, double x) const {
 void TOmbraModel::Recall(std::span<const double> input, std::span<double> out) {
     GLEAN_CHECK_TEXT(input.size() >= At(nInputs), "input.size()>=nInputs");
     GLEAN_CHECK_TEXT(out.size() >= At(nOutputs), "output.size()>=nOutputs");
-    const double* w2 = parameters.data() + Offset(2);
-    const double* w3 = parameters.data() + Offset(3);
-    const double* centres = parameters.data() + Offset(4);
+    const double* w2 = parameters.data() + Offset(kConditionWeights);
+    const double* w3 = parameters.data() + Offset(kActionWeights);
+    const double* centres = parameters.data() + Offset(kOutputCentres);
     for (int c = 0; c < nConditions; ++c)
         mu[At(c)] = Condition(c, input[At(inputOf[At(c)])]).value;
     for (int r = 0; r < nRules; ++r) {
@@ -176,13 +177,13 @@ double TOmbraModel::AddGradient(std::span<const double> input, std::span<const d
     GLEAN_CHECK_TEXT(gradient.size() == parameters.size(), "gradient.size()==parameters.size()");
     std::vector<double> y(At(nOutputs));
     Recall(input, y);
-    const double* w2 = parameters.data() + Offset(2);
-    const double* w3 = parameters.data() + Offset(3);
-    const double* centres = parameters.data() + Offset(4);
-    double* g1 = gradient.data() + Offset(1);
-    double* g2 = gradient.data() + Offset(2);
-    double* g3 = gradient.data() + Offset(3);
-    double* g4 = gradient.data() + Offset(4);
+    const double* w2 = parameters.data() + Offset(kConditionWeights);
+    const double* w3 = parameters.data() + Offset(kActionWeights);
+    const double* centres = parameters.data() + Offset(kOutputCentres);
+    double* g1 = gradient.data() + Offset(kInputCentres);
+    double* g2 = gradient.data() + Offset(kConditionWeights);
+    double* g3 = gradient.data() + Offset(kActionWeights);
+    double* g4 = gradient.data() + Offset(kOutputCentres);
 
     double error = 0.0;
     std::vector<double> byOutput(At(nOutputs));
@@ -228,14 +229,14 @@ void TOmbraModel::ProjectCentres(bool inputs, bool outputs, double gap) {
     GLEAN_CHECK_TEXT((MostMFs(true) - 1) * gap <= 1.0 || !inputs, "(MFs-1)*gap<=1");
     GLEAN_CHECK_TEXT((MostMFs(false) - 1) * gap <= 1.0 || !outputs, "(MFs-1)*gap<=1");
     if (inputs) {
-        int first = Offset(1);
+        int first = Offset(kInputCentres);
         for (int count : mfPerInput) {
             OrderCentres(first, count, gap);
             first += count;
         }
     }
     if (outputs) {
-        int first = Offset(4);
+        int first = Offset(kOutputCentres);
         for (int count : mfPerOutput) {
             OrderCentres(first, count, gap);
             first += count;

@@ -164,7 +164,7 @@ void TOmbraTrainer::Initialise(TOmbra& network) {
     const double low = settings.initialMinimum;
     const double high = settings.initialMaximum;
     std::span<double> parameters = model.Parameters();
-    for (int layer = 2; layer <= 3; ++layer) {
+    for (int layer = kConditionWeights; layer <= kActionWeights; ++layer) {
         for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k) {
             if (model.Trainable()[At(k)]) parameters[At(k)] = low + (high - low) * Uniform();
         }
@@ -181,14 +181,15 @@ TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream
     std::vector<double> rate(parameters.size(), settings.learningRate);
     const double centreRate =
         settings.centreRate > 0.0 ? settings.centreRate : settings.learningRate;
-    for (int layer = 1; layer <= 4; ++layer) {
+    for (int layer = kInputCentres; layer <= kOutputCentres; ++layer) {
         for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k) {
             step[At(k)] = LayerTrained(layer) && model.Trainable()[At(k)];
-            if (layer == 1 || layer == 4) rate[At(k)] = centreRate;
+            if (layer == kInputCentres || layer == kOutputCentres) rate[At(k)] = centreRate;
         }
     }
-    const std::size_t firstWeight = At(model.Offset(2));
-    const std::size_t weightCount = At(model.Count(2) + model.Count(3));
+    const std::size_t firstWeight = At(model.Offset(kConditionWeights));
+    const std::size_t weightCount =
+        At(model.Count(kConditionWeights) + model.Count(kActionWeights));
     std::vector<double> gradient(parameters.size());
     std::vector<double> velocity(parameters.size(), 0.0);
     std::vector<std::size_t> order(samples.input.size());
@@ -270,7 +271,8 @@ void TOmbraTrainer::Project(TOmbraModel& model, const std::vector<bool>& step) c
     }
     if (!settings.nonNegativeConsequents) return;
     std::span<double> parameters = model.Parameters();
-    for (int k = model.Offset(3); k < model.Offset(3) + model.Count(3); ++k) {
+    for (int k = model.Offset(kActionWeights);
+         k < model.Offset(kActionWeights) + model.Count(kActionWeights); ++k) {
         if (step[At(k)] && parameters[At(k)] < 0.0) parameters[At(k)] = 0.0;
     }
 }
@@ -287,8 +289,8 @@ void TOmbraTrainer::RequireGapFits(const TOmbraModel& model) const {
 }
 
 bool TOmbraTrainer::LayerTrained(int layer) const {
-    if (layer == 1) return settings.trainInputCentres;
-    if (layer == 4) return settings.trainOutputCentres;
+    if (layer == kInputCentres) return settings.trainInputCentres;
+    if (layer == kOutputCentres) return settings.trainOutputCentres;
     return true;
 }
 

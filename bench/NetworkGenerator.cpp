@@ -15,14 +15,7 @@ namespace glean::bench {
 namespace {
 
 // Bumped whenever the generated contents change, so that stale cached files are not reused.
-constexpr int GeneratorVersion = 1;
-
-// Weight layers of TOmbra: 1 input MF centres, 2 condition-to-rule, 3 rule-to-action, 4 output
-// MF centres.
-constexpr int CentreLayerIn = 1;
-constexpr int RuleLayerIn = 2;
-constexpr int RuleLayerOut = 3;
-constexpr int CentreLayerOut = 4;
+constexpr int kGeneratorVersion = 1;
 
 // k / (count - 1) for every MF of every variable.
 std::vector<double> EvenCentres(int variables, int mfPerVariable) {
@@ -91,8 +84,8 @@ void FillTrainedLike(TOmbra& network, const OmbraShape& shape, std::mt19937_64& 
         for (const std::int64_t action : consequents)
             Strengthen(out, {std::int64_t{r}}, static_cast<int>(action), actions, random);
     }
-    network.SetWeightLayer(RuleLayerIn, in);
-    network.SetWeightLayer(RuleLayerOut, out);
+    network.SetWeightLayer(kConditionWeights, in);
+    network.SetWeightLayer(kActionWeights, out);
 }
 
 }  // namespace
@@ -113,7 +106,7 @@ std::unique_ptr<TOmbra> BuildOmbraNetwork(const OmbraShape& shape, std::uint64_t
     auto network =
         std::make_unique<TOmbra>(shape.inputs, mfPerInput, shape.rules, mfPerOutput, shape.outputs);
     std::mt19937_64 random(seed);
-    network->SetWeightLayer(CentreLayerIn, EvenCentres(shape.inputs, shape.mfPerInput));
+    network->SetWeightLayer(kInputCentres, EvenCentres(shape.inputs, shape.mfPerInput));
     const int conditions = shape.inputs * shape.mfPerInput;
     const int actions = shape.outputs * shape.mfPerOutput;
     if (shape.antecedents > shape.inputs) {
@@ -121,22 +114,23 @@ std::unique_ptr<TOmbra> BuildOmbraNetwork(const OmbraShape& shape, std::uint64_t
     }
     if (shape.antecedents > 0) {
         FillTrainedLike(*network, shape, random);
-        FreezeSome(*network, RuleLayerIn, conditions, shape.rules, random);
-        FreezeSome(*network, RuleLayerOut, shape.rules, actions, random);
+        FreezeSome(*network, kConditionWeights, conditions, shape.rules, random);
+        FreezeSome(*network, kActionWeights, shape.rules, actions, random);
     } else {
         network->SetWeightLayer(
-            RuleLayerIn, UniformWeights(std::int64_t{conditions} * shape.rules, 0.0, 1.0, random));
-        FreezeSome(*network, RuleLayerIn, conditions, shape.rules, random);
+            kConditionWeights,
+            UniformWeights(std::int64_t{conditions} * shape.rules, 0.0, 1.0, random));
+        FreezeSome(*network, kConditionWeights, conditions, shape.rules, random);
         network->SetWeightLayer(
-            RuleLayerOut, UniformWeights(std::int64_t{shape.rules} * actions, 0.0, 1.0, random));
-        FreezeSome(*network, RuleLayerOut, shape.rules, actions, random);
+            kActionWeights, UniformWeights(std::int64_t{shape.rules} * actions, 0.0, 1.0, random));
+        FreezeSome(*network, kActionWeights, shape.rules, actions, random);
     }
-    network->SetWeightLayer(CentreLayerOut, EvenCentres(shape.outputs, shape.mfPerOutput));
+    network->SetWeightLayer(kOutputCentres, EvenCentres(shape.outputs, shape.mfPerOutput));
     return network;
 }
 
 std::string WeightFileName(const OmbraShape& shape) {
-    return "ombra-v" + std::to_string(GeneratorVersion) + "-i" + std::to_string(shape.inputs) +
+    return "ombra-v" + std::to_string(kGeneratorVersion) + "-i" + std::to_string(shape.inputs) +
            "x" + std::to_string(shape.mfPerInput) + "-r" + std::to_string(shape.rules) + "-o" +
            std::to_string(shape.outputs) + "x" + std::to_string(shape.mfPerOutput) +
            (shape.antecedents > 0 ? "-a" + std::to_string(shape.antecedents) : "") + ".wts";

@@ -201,8 +201,8 @@ void ForEachRule(TOmbra& network, const TExtractionThresholds& thresholds,
     const TOmbraStructure shape = network.GetStructure();
     TConditionLayer& conditions = network.ConditionLayer();
     TOmbraOutputLayer& outputs = network.OutputLayer();
-    TBasicConnections& conditionToRule = network.MatrixSet(2);
-    TBasicConnections& ruleToAction = network.MatrixSet(3);
+    TBasicConnections& conditionToRule = network.MatrixSet(kConditionWeights);
+    TBasicConnections& ruleToAction = network.MatrixSet(kActionWeights);
     std::vector<std::vector<int>> nodesOfInput;
     for (int k = 0; k < shape.nInputs; ++k)
         nodesOfInput.push_back(conditions.GetMFNodes(k));
@@ -294,8 +294,8 @@ void GetOmbraMF(TOmbra& network, const TOmbraLabel& labels, std::unique_ptr<TMFS
         throw TException("Labels unsuitable for this network", "Bad Format",
                          "TOmbraRule::GetOmbraMF");
     }
-    const std::vector<double> conditionCentres = network.GetWeightLayer(1);
-    const std::vector<double> outputCentres = network.GetWeightLayer(4);
+    const std::vector<double> conditionCentres = network.GetWeightLayer(kInputCentres);
+    const std::vector<double> outputCentres = network.GetWeightLayer(kOutputCentres);
     inputList = BuildMFList(labels, {"Inputs", shape.mfPerInput, conditionCentres,
                                      &TOmbraLabel::GetInputName, &TOmbraLabel::GetConditionName});
     outputList = BuildMFList(labels, {"Outputs", shape.mfPerOutput, outputCentres,
@@ -311,8 +311,8 @@ void SetOmbraMF(TOmbra& network, const TMFSetList& inputList, const TMFSetList& 
         CollectCentres(inputList, shape.mfPerInput, "Input");
     const std::vector<double> outputCentres =
         CollectCentres(outputList, shape.mfPerOutput, "Output");
-    network.SetWeightLayer(1, conditionCentres);
-    network.SetWeightLayer(4, outputCentres);
+    network.SetWeightLayer(kInputCentres, conditionCentres);
+    network.SetWeightLayer(kOutputCentres, outputCentres);
 }
 
 }  // namespace glean
