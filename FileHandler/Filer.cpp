@@ -198,7 +198,7 @@ int LoadFromFile(const std::string& fileName, std::unique_ptr<Data>& first,
 
 // The value of a header statement: a count, or LABELS for -1.
 int HeaderCount(FileTools& tools, std::istream& in, const BlockItem& item) {
-    return strcasecmp(item.value, "LABELS") == 0 ? -1 : tools.ParseInteger(in, item.value);
+    return SameText(item.value, "LABELS") ? -1 : tools.ParseInteger(in, item.value);
 }
 
 // The value formatted "%.*f", however wide.
@@ -289,9 +289,9 @@ int ReadDataSetHeader(FileTools& tools, std::istream& in, DataSetCounts& counts,
         tools.ReadItem(in, next);
         if (next.kind != BlockItem::Statement) return SUCCESS;
         if (next.open) return BAD_HEADER;
-        const bool rows = strcasecmp(next.name, "ROWS") == 0;
+        const bool rows = SameText(next.name, "ROWS");
         int key = 0;
-        while (key < kOrderedKeyCount && strcasecmp(next.name.c_str(), kOrderedKeys[key]) != 0) {
+        while (key < kOrderedKeyCount && !SameText(next.name, kOrderedKeys[key])) {
             ++key;
         }
         if (!rows && (key == kOrderedKeyCount || key < state)) return BAD_HEADER;
@@ -448,7 +448,7 @@ std::unique_ptr<TKQstructure> IdentifyFile(FileTools& tools, const std::string& 
     if (!in) return MakeError("file-read-error");
     const BlockItem first = tools.ReadItem(in);
     const std::string tag = tools.ExpectBlockStart(in, first);
-    if (strcasecmp(tag, "DATASET") == 0) {
+    if (SameText(tag, "DATASET")) {
         DataSetCounts counts;
         BlockItem next;
         if (ReadDataSetHeader(tools, in, counts, next) == BAD_HEADER)
@@ -461,7 +461,7 @@ std::unique_ptr<TKQstructure> IdentifyFile(FileTools& tools, const std::string& 
         node->SetInteger("errors", counts.errors);
         return node;
     }
-    if (strcasecmp(tag, "NETWORK") == 0) return std::make_unique<TKQstructure>("network");
+    if (SameText(tag, "NETWORK")) return std::make_unique<TKQstructure>("network");
     auto error = MakeError("unknown-header");
     error->SetString("header", tag);
     return error;

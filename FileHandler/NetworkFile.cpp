@@ -597,14 +597,14 @@ std::unique_ptr<TBasicNetwork> ReadNetwork(FileTools& tools, std::istream& in,
 
 namespace {
 
-constexpr int Precision = 15;
+constexpr int kPrecision = 15;
 // A set with fewer arcs than this share of its full matrix is written as a weight list.
 constexpr double WeightListShare = 0.35;
 
 // `weight` in the stream's general notation at precision 15 ("%.15g"), in `text`.
 std::string_view FormatWeight(double weight, std::array<char, 64>& text) {
     const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), weight,
-                                            std::chars_format::general, Precision);
+                                            std::chars_format::general, kPrecision);
     GLEAN_CHECK(error == std::errc());
     return std::string_view(text.data(), static_cast<std::size_t>(end - text.data()));
 }
@@ -641,7 +641,7 @@ private:
 void NetworkWriter::Write() {
     for (int i = 0; i < network_.numLayers; ++i)
         GLEAN_CHECK_TEXT(network_.layers[i] != nullptr, "layers[i] != NULL");
-    out_.precision(Precision);
+    out_.precision(kPrecision);
     tools_.WriteFormatVersion(out_);
     tools_.WriteStartTag(out_, "NeuralNetwork");
     tools_.WriteString(out_, "NetworkType", network_.GetNetworkType());
@@ -725,7 +725,7 @@ void NetworkWriter::WriteLayer(TBasicLayer& layer) {
             if (!common[j]) continue;
             WriteAllLine([&] {
                 tools_.WriteNumber(out_, first.GetParameterName(static_cast<int>(j)), reference[j],
-                                   Precision, false);
+                                   kPrecision, false);
             });
         }
     }
@@ -753,7 +753,7 @@ void NetworkWriter::WriteNeurons(TBasicLayer& layer, bool ownFunctions,
         for (std::size_t j = 0; j < values.size(); ++j) {
             if (j < common.size() && common[j]) continue;
             tools_.WriteNumber(out_, neuron.GetParameterName(static_cast<int>(j)), values[j],
-                               Precision, false);
+                               kPrecision, false);
         }
         out_ << ']';
         tools_.WriteNewline(out_);
@@ -780,7 +780,7 @@ void NetworkWriter::WriteConnections(TBasicConnections& set) {
                         network_.layers[set.toLayer]->numNeurons;
     if (counter.count < WeightListShare * size) {
         tools_.WriteStartTag(out_, "WeightList");
-        TIterateObjSaveWeights saver(tools_, out_, Precision, !full);
+        TIterateObjSaveWeights saver(tools_, out_, kPrecision, !full);
         set.ForAllArcs(saver, FMaskExists);
         tools_.WriteEndTag(out_, "WeightList");
     } else {

@@ -106,9 +106,9 @@ std::string PadWithSpaces(std::string_view text) {
 
 int ParseSwitch(std::string_view text, bool& flag) {
     const std::string word = Trim(text);
-    if (strcasecmp(word, "on") == 0 || strcasecmp(word, "true") == 0) {
+    if (SameText(word, "on") || SameText(word, "true")) {
         flag = true;
-    } else if (strcasecmp(word, "off") == 0 || strcasecmp(word, "false") == 0) {
+    } else if (SameText(word, "off") || SameText(word, "false")) {
         flag = false;
     } else {
         return kKeyBadSwitch;

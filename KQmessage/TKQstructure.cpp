@@ -29,7 +29,8 @@ std::string Format(const char* format, auto value) {
 // The formatted scans "%ld" and "%lf": leading white space skipped, trailing text ignored.
 bool ScanLong(const std::string& text, long& value) {
     const char* start = text.c_str();
-    while (std::isspace(static_cast<unsigned char>(*start))) ++start;
+    while (std::isspace(static_cast<unsigned char>(*start)))
+        ++start;
     char* end = nullptr;
     errno = 0;
     value = std::strtol(start, &end, 10);
@@ -58,8 +59,7 @@ TKQstructure::TKQstructure() : Name("unknown") {}
 
 TKQstructure::TKQstructure(std::string name) : Name(std::move(name)) {}
 
-TKQstructure::TKQstructure(const TKQstructure& other)
-    : Name(other.Name), capacity_(other.Count()) {
+TKQstructure::TKQstructure(const TKQstructure& other) : Name(other.Name), capacity_(other.Count()) {
     parameters_.reserve(other.parameters_.size());
     for (const Entry& entry : other.parameters_) {
         parameters_.push_back({entry.Key, std::make_unique<TKQstructure>(*entry.Value)});
@@ -85,7 +85,7 @@ const TKQstructure::Entry& TKQstructure::ParameterAt(int position) const {
 
 int TKQstructure::Position(const std::string& key) const {
     for (int i = Count() - 1; i >= 0; --i) {
-        if (strcasecmp(parameters_[static_cast<std::size_t>(i)].Key, key) == 0) return i;
+        if (SameText(parameters_[static_cast<std::size_t>(i)].Key, key)) return i;
     }
     return -1;
 }
@@ -152,7 +152,7 @@ TKQstructure& TKQstructure::RequireParameter(const std::string& key) const {
 
 void TKQstructure::CheckParameter(const std::string& key, const std::string& expected) const {
     const TKQstructure& value = RequireParameter(key);
-    if (expected.empty() || strcasecmp(value.Name, expected) == 0) return;
+    if (expected.empty() || SameText(value.Name, expected)) return;
     auto node = MakeError("invalid-message");
     node->SetString("tag", key);
     node->SetString("expected-value", expected);
@@ -178,8 +178,8 @@ double ExpectDouble(const std::string& text) {
 }
 
 bool ExpectBoolean(const std::string& text) {
-    if (strcasecmp(text, "TRUE") == 0) return true;
-    if (strcasecmp(text, "FALSE") == 0) return false;
+    if (SameText(text, "TRUE")) return true;
+    if (SameText(text, "FALSE")) return false;
     auto node = MakeError("type-error");
     node->SetString("expected", "boolean");
     throw TKQstructure::Error(std::move(node));

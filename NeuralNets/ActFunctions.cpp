@@ -132,7 +132,7 @@ const std::string& TFnRegistry::NameAt(int i) const {
 
 int TFnRegistry::Find(const std::string& name) const {
     for (int i = Count() - 1; i >= 0; --i) {
-        if (strcasecmp(name, items[static_cast<std::size_t>(i)].name) == 0) return i;
+        if (SameText(name, items[static_cast<std::size_t>(i)].name)) return i;
     }
     return -1;
 }

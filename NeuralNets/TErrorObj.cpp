@@ -56,9 +56,9 @@ TErrorObj::~TErrorObj() = default;
 
 double TErrorObj::Penalty(std::span<const double> weights, const TKQstructure* params,
                           double scale) const {
-    if (params == nullptr || strcasecmp(params->Name, "NONE") == 0) return 0.0;
-    if (strcasecmp(params->Name, "QUADPENALTY") == 0) return QuadPenalty(weights, *params, scale);
-    if (strcasecmp(params->Name, "LWF") == 0) return LwfPenalty(weights, *params);
+    if (params == nullptr || SameText(params->Name, "NONE")) return 0.0;
+    if (SameText(params->Name, "QUADPENALTY")) return QuadPenalty(weights, *params, scale);
+    if (SameText(params->Name, "LWF")) return LwfPenalty(weights, *params);
     GLEAN_FAIL("false");
 }
 

@@ -130,8 +130,7 @@ TOmbraTrainer::TOmbraTrainer(TTrainingSettings given)
     RequireSetting(std::isfinite(settings.centreGap) && settings.centreGap >= 0.0,
                    "Centre gap must be >= 0");
     const std::string& name = settings.penalty.Name;
-    if (strcasecmp(name, "NONE") != 0 && strcasecmp(name, "QUADPENALTY") != 0 &&
-        strcasecmp(name, "LWF") != 0) {
+    if (!SameText(name, "NONE") && !SameText(name, "QUADPENALTY") && !SameText(name, "LWF")) {
         throw TException("Unknown penalty: " + name, "Bad Parameter",
                          "TOmbraTrainer::TOmbraTrainer");
     }
@@ -232,7 +231,7 @@ void TOmbraTrainer::AddPenaltyGradient(std::span<const double> weights,
                                        std::span<double> gradient) const {
     GLEAN_CHECK_TEXT(gradient.size() >= weights.size(), "gradient.size()>=weights.size()");
     const TKQstructure& params = settings.penalty;
-    if (strcasecmp(params.Name, "QUADPENALTY") == 0) {
+    if (SameText(params.Name, "QUADPENALTY")) {
         const double epsilon1 = Parameter(params, "EPSILON1", 0.0);
         const double epsilon2 = Parameter(params, "EPSILON2", 0.0);
         const double beta = Parameter(params, "BETA", 1.0);
@@ -241,7 +240,7 @@ void TOmbraTrainer::AddPenaltyGradient(std::span<const double> weights,
             const double shrink = beta * w * w + 1.0;
             gradient[i] += 2.0 * w * (epsilon1 * beta / (shrink * shrink) + epsilon2);
         }
-    } else if (strcasecmp(params.Name, "LWF") == 0) {
+    } else if (SameText(params.Name, "LWF")) {
         // The magnitude has no slope at 0; a weight that reached 0 is left there.
         const double strength =
             Parameter(params, "LEARNINGRATE", 0.0) * Parameter(params, "FORGETTINGRATE", 0.0);

@@ -78,17 +78,17 @@ private:
 void ReadParameters(std::istream& in, GleanParameters& parameters) {
     std::string key;
     while (in >> key) {
-        if (strcasecmp(key, "WeightFile") == 0) {
+        if (SameText(key, "WeightFile")) {
             ReadFileName(in, parameters.WeightFile);
-        } else if (strcasecmp(key, "LabelFile") == 0) {
+        } else if (SameText(key, "LabelFile")) {
             if (ReadFileName(in, parameters.LabelFile)) parameters.LabelFileGiven = true;
-        } else if (strcasecmp(key, "ThresholdIn") == 0) {
+        } else if (SameText(key, "ThresholdIn")) {
             parameters.ThresholdIn = ReadThreshold(in, "ThresholdIn");
             parameters.ThresholdInGiven = true;
-        } else if (strcasecmp(key, "ThresholdOut") == 0) {
+        } else if (SameText(key, "ThresholdOut")) {
             parameters.ThresholdOut = ReadThreshold(in, "ThresholdOut");
             parameters.ThresholdOutGiven = true;
-        } else if (strcasecmp(key, "RuleFile") == 0) {
+        } else if (SameText(key, "RuleFile")) {
             ReadFileName(in, parameters.RuleFile);
         }
     }

@@ -147,7 +147,7 @@ std::vector<double> CollectCentres(const TMFSetList& list, const std::vector<int
                                                 : kTriangularType;
             const auto* centred = dynamic_cast<const TCentredMF*>(mf);
             const auto* triangle = dynamic_cast<const TTriangularMF*>(mf);
-            if (mf == nullptr || strcasecmp(mf->Type, expected) != 0 ||
+            if (mf == nullptr || !SameText(mf->Type, expected) ||
                 (centred == nullptr && triangle == nullptr)) {
                 ThrowWrongType(side, m == 0       ? "LeftShouldered"
                                      : m == n - 1 ? "RightShouldered"
@@ -191,7 +191,7 @@ TExtractionThresholds BeginExtraction(TOmbra& network, std::unique_ptr<TFuzzyRul
     }
     ruleSet = std::make_unique<TFuzzyRuleSet>();
     GetOmbraMF(network, *labels, ruleSet->InputMFList, ruleSet->OutputMFList);
-    GLEAN_CHECK_TEXT(strcasecmp(settings.method, "GLEAN") == 0, "0");
+    GLEAN_CHECK_TEXT(SameText(settings.method, "GLEAN"), "0");
     ruleSet->RuleList = std::make_unique<TRuleList>("Glean", 0);
     return {settings.thresholdIn, settings.thresholdOut};
 }
