@@ -41,14 +41,8 @@ GleanParameters Thresholds(std::string_view text) {
     std::string out;
     words >> in >> out;
     GleanParameters parameters;
-    if (const auto value = Number(in)) {
-        parameters.ThresholdIn = *value;
-        parameters.ThresholdInGiven = true;
-    }
-    if (const auto value = Number(out)) {
-        parameters.ThresholdOut = *value;
-        parameters.ThresholdOutGiven = true;
-    }
+    parameters.ThresholdIn = Number(in);
+    parameters.ThresholdOut = Number(out);
     return parameters;
 }
 

@@ -43,10 +43,10 @@ int Fail(std::ostream& err, const std::string& message) {
 
 // The extraction parameters a parameter file gives: null when it names no threshold.
 std::unique_ptr<TKQstructure> ThresholdParams(const GleanParameters& parameters) {
-    if (!parameters.ThresholdInGiven && !parameters.ThresholdOutGiven) return nullptr;
+    if (!parameters.ThresholdIn && !parameters.ThresholdOut) return nullptr;
     auto params = std::make_unique<TKQstructure>("Params");
-    if (parameters.ThresholdInGiven) params->SetReal("ThresholdIn", parameters.ThresholdIn);
-    if (parameters.ThresholdOutGiven) params->SetReal("ThresholdOut", parameters.ThresholdOut);
+    if (parameters.ThresholdIn) params->SetReal("ThresholdIn", *parameters.ThresholdIn);
+    if (parameters.ThresholdOut) params->SetReal("ThresholdOut", *parameters.ThresholdOut);
     return params;
 }
 
@@ -81,13 +81,12 @@ void ReadParameters(std::istream& in, GleanParameters& parameters) {
         if (SameText(key, "WeightFile")) {
             ReadFileName(in, parameters.WeightFile);
         } else if (SameText(key, "LabelFile")) {
-            if (ReadFileName(in, parameters.LabelFile)) parameters.LabelFileGiven = true;
+            std::string name;
+            if (ReadFileName(in, name)) parameters.LabelFile = std::move(name);
         } else if (SameText(key, "ThresholdIn")) {
             parameters.ThresholdIn = ReadThreshold(in, "ThresholdIn");
-            parameters.ThresholdInGiven = true;
         } else if (SameText(key, "ThresholdOut")) {
             parameters.ThresholdOut = ReadThreshold(in, "ThresholdOut");
-            parameters.ThresholdOutGiven = true;
         } else if (SameText(key, "RuleFile")) {
             ReadFileName(in, parameters.RuleFile);
         }
@@ -119,9 +118,9 @@ int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ost
             LoadNetworkFile(networkTools, parameters.WeightFile);
         GLEAN_CHECK_TEXT(network != nullptr, "PtrFunSource != 0");
         std::unique_ptr<TOmbraLabel> labels;
-        if (parameters.LabelFileGiven) {
-            std::ifstream labelFile(parameters.LabelFile);
-            if (!labelFile) return Fail(err, "Unable to open label file " + parameters.LabelFile);
+        if (parameters.LabelFile) {
+            std::ifstream labelFile(*parameters.LabelFile);
+            if (!labelFile) return Fail(err, "Unable to open label file " + *parameters.LabelFile);
             labels = LoadLabels(labelFile);
             GLEAN_CHECK_TEXT(labels != nullptr, "PtrLblNames != 0");
         }
@@ -144,15 +143,6 @@ int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ost
         err << "Glean: " << error.what() << std::endl;
     }
     return 1;
-}
-
-std::unique_ptr<TFuzzyRuleSet> ExtractRuleSet(TBasicNetwork& network, const TOmbraLabel* labels,
-                                              const GleanParameters& parameters) {
-    TOmbra& ombra = RequireOmbra(network);
-    std::unique_ptr<TFuzzyRuleSet> ruleSet;
-    ExtractRules(ombra, ruleSet, ThresholdParams(parameters), labels);
-    GLEAN_CHECK_TEXT(ruleSet != nullptr, "PtrFrsGenerated != 0");
-    return ruleSet;
 }
 
 void ExtractRuleFile(std::istream& weights, std::istream* labels, const GleanParameters& parameters,

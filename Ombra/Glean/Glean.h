@@ -17,6 +17,7 @@
 
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -29,12 +30,9 @@ namespace glean {
 // What the parameter file asks of one run.
 struct GleanParameters {
     std::string WeightFile;  // the trained network; empty when not named
-    std::string LabelFile;
-    bool LabelFileGiven = false;
-    double ThresholdIn = 0.0;
-    bool ThresholdInGiven = false;
-    double ThresholdOut = 0.0;
-    bool ThresholdOutGiven = false;
+    std::optional<std::string> LabelFile;
+    std::optional<double> ThresholdIn;
+    std::optional<double> ThresholdOut;
     std::string RuleFile;  // the rule file to write; empty when not named
 };
 
@@ -58,12 +56,6 @@ int RunGlean(int argc, const char* const argv[], std::ostream& out, std::ostream
 // the rule file. Every failure is reported (block text syntax errors on out, everything else on
 // err) and gives exit code 1; success prints nothing and gives 0.
 int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ostream& err);
-
-// The rules of `network` with the thresholds that `parameters` gives and the labels (null: default
-// names). Throws TException for a network that is not a complete fuzzy network or labels that do
-// not fit it.
-std::unique_ptr<TFuzzyRuleSet> ExtractRuleSet(TBasicNetwork& network, const TOmbraLabel* labels,
-                                              const GleanParameters& parameters);
 
 // The whole job on streams, for tests and fuzzing: the network read from `weights`, the labels
 // from `labels` (null: none), the thresholds from `parameters`, the rule file written to `rules`.

@@ -27,10 +27,10 @@ namespace fs = std::filesystem;
 
 // The thresholds the parameters name, as the rule extraction takes them; null when none is.
 std::unique_ptr<glean::TKQstructure> ExtractionParameters(const glean::GleanParameters& given) {
-    if (!given.ThresholdInGiven && !given.ThresholdOutGiven) return nullptr;
+    if (!given.ThresholdIn && !given.ThresholdOut) return nullptr;
     auto params = std::make_unique<glean::TKQstructure>("Params");
-    if (given.ThresholdInGiven) params->SetReal("ThresholdIn", given.ThresholdIn);
-    if (given.ThresholdOutGiven) params->SetReal("ThresholdOut", given.ThresholdOut);
+    if (given.ThresholdIn) params->SetReal("ThresholdIn", *given.ThresholdIn);
+    if (given.ThresholdOut) params->SetReal("ThresholdOut", *given.ThresholdOut);
     return params;
 }
 
@@ -56,9 +56,9 @@ int Run(const fs::path& parameterFile) {
     glean::FileTools tools;
     const auto network = glean::LoadNetworkFile(tools, (folder / parameters.WeightFile).string());
     std::unique_ptr<glean::TOmbraLabel> labels;
-    if (parameters.LabelFileGiven) {
-        std::ifstream labelFile(folder / parameters.LabelFile);
-        if (!labelFile) return Fail("cannot open " + parameters.LabelFile);
+    if (parameters.LabelFile) {
+        std::ifstream labelFile(folder / *parameters.LabelFile);
+        if (!labelFile) return Fail("cannot open " + *parameters.LabelFile);
         labels = glean::LoadLabels(labelFile);
     }
     std::unique_ptr<glean::TFuzzyRuleSet> rules;

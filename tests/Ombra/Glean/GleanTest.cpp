@@ -24,11 +24,8 @@ TEST(ReadParameters, CompleteFile) {
         "RuleFile = net.rul\n");
     EXPECT_EQ(p.WeightFile, "net.wts");
     EXPECT_EQ(p.LabelFile, "net.lbl");
-    EXPECT_TRUE(p.LabelFileGiven);
-    EXPECT_DOUBLE_EQ(p.ThresholdIn, 0.5);
-    EXPECT_TRUE(p.ThresholdInGiven);
-    EXPECT_DOUBLE_EQ(p.ThresholdOut, 0.3);
-    EXPECT_TRUE(p.ThresholdOutGiven);
+    EXPECT_EQ(p.ThresholdIn, 0.5);
+    EXPECT_EQ(p.ThresholdOut, 0.3);
     EXPECT_EQ(p.RuleFile, "net.rul");
 }
 
@@ -36,9 +33,9 @@ TEST(ReadParameters, OptionalItemsStayUnsetWhenNotNamed) {
     const GleanParameters p = Read("weightfile = a RULEFILE = b");
     EXPECT_EQ(p.WeightFile, "a");
     EXPECT_EQ(p.RuleFile, "b");
-    EXPECT_FALSE(p.LabelFileGiven);
-    EXPECT_FALSE(p.ThresholdInGiven);
-    EXPECT_FALSE(p.ThresholdOutGiven);
+    EXPECT_FALSE(p.LabelFile);
+    EXPECT_FALSE(p.ThresholdIn);
+    EXPECT_FALSE(p.ThresholdOut);
     EXPECT_EQ(Read("").WeightFile, "");
 }
 
@@ -47,15 +44,15 @@ TEST(ReadParameters, KeysIgnoreLetterCase) {
         Read("WEIGHTFILE = w labelfile = l thresholdin = 1 THRESHOLDOUT = 2 rULEfILE = r");
     EXPECT_EQ(p.WeightFile, "w");
     EXPECT_EQ(p.LabelFile, "l");
-    EXPECT_DOUBLE_EQ(p.ThresholdIn, 1);
-    EXPECT_DOUBLE_EQ(p.ThresholdOut, 2);
+    EXPECT_EQ(p.ThresholdIn, 1);
+    EXPECT_EQ(p.ThresholdOut, 2);
     EXPECT_EQ(p.RuleFile, "r");
 }
 
 TEST(ReadParameters, SeparatorIsOneUncheckedCharacter) {
     EXPECT_EQ(Read("WeightFile =net.wts").WeightFile, "net.wts");
     EXPECT_EQ(Read("WeightFile\n:\n\tnet.wts").WeightFile, "net.wts");
-    EXPECT_DOUBLE_EQ(Read("ThresholdIn #-0.25").ThresholdIn, -0.25);
+    EXPECT_EQ(Read("ThresholdIn #-0.25").ThresholdIn, -0.25);
     // Without a separator the value's first character is taken for it.
     EXPECT_EQ(Read("WeightFile net.wts").WeightFile, "et.wts");
     // A key glued to its separator is one unknown word, and so is its value.
@@ -69,7 +66,7 @@ TEST(ReadParameters, UnknownWordsAreSkippedOneByOne) {
         Read("# a stray line of words\nWeightFile = w\nComment: RuleFile = r Threshold = 9\n");
     EXPECT_EQ(p.WeightFile, "w");
     EXPECT_EQ(p.RuleFile, "r");
-    EXPECT_FALSE(p.ThresholdInGiven);
+    EXPECT_FALSE(p.ThresholdIn);
     // A value is never taken for a key.
     EXPECT_EQ(Read("WeightFile = RuleFile").RuleFile, "");
 }
@@ -78,7 +75,7 @@ TEST(ReadParameters, LaterKeysOverwrite) {
     const GleanParameters p =
         Read("WeightFile = a ThresholdIn = 1 weightfile = b THRESHOLDIN = 2 WeightFile =c");
     EXPECT_EQ(p.WeightFile, "c");
-    EXPECT_DOUBLE_EQ(p.ThresholdIn, 2);
+    EXPECT_EQ(p.ThresholdIn, 2);
 }
 
 TEST(ReadParameters, FileKeyWithoutValueAtTheEndChangesNothing) {
@@ -86,8 +83,7 @@ TEST(ReadParameters, FileKeyWithoutValueAtTheEndChangesNothing) {
     EXPECT_EQ(p.LabelFile, "l");
     EXPECT_EQ(p.WeightFile, "w");
     const GleanParameters bare = Read("LabelFile");
-    EXPECT_FALSE(bare.LabelFileGiven);
-    EXPECT_EQ(bare.LabelFile, "");
+    EXPECT_FALSE(bare.LabelFile);
 }
 
 TEST(ReadParameters, ThresholdThatIsNotANumberStopsTheRead) {
@@ -99,7 +95,7 @@ TEST(ReadParameters, ThresholdThatIsNotANumberStopsTheRead) {
     EXPECT_THROW_TEXT(Read("thresholdout = x"), ParameterFileError, "ThresholdOut is not a number");
     // A number followed by other text reads the number; the rest is an unknown word.
     const GleanParameters p = Read("ThresholdOut = 0.5x RuleFile = r");
-    EXPECT_DOUBLE_EQ(p.ThresholdOut, 0.5);
+    EXPECT_EQ(p.ThresholdOut, 0.5);
     EXPECT_EQ(p.RuleFile, "r");
 }
 
@@ -132,9 +128,7 @@ TEST(ExtractRuleFile, RunsTheWholeJobOnStreams) {
     std::istringstream labels(ReadWhole(data + "data/tiny.lbl"));
     GleanParameters parameters;
     parameters.ThresholdIn = 0.5;
-    parameters.ThresholdInGiven = true;
     parameters.ThresholdOut = 0.5;
-    parameters.ThresholdOutGiven = true;
     std::ostringstream rules;
     ExtractRuleFile(weights, &labels, parameters, rules);
     EXPECT_EQ(rules.str(), ReadWhole(data + "cases/run_labels_both_thresholds/expected/rules.out"));
