@@ -48,14 +48,14 @@ bool ParseNumber(const std::string& field, double& value) {
     return ec == std::errc() && ptr == end && std::isfinite(value);
 }
 
-struct CsvTable {
-    std::vector<std::string> header;
-    std::vector<std::vector<std::string>> rows;
-    std::vector<int> lines;  // line number of each row
+struct TCsvTable {
+    std::vector<std::string> Header;
+    std::vector<std::vector<std::string>> Rows;
+    std::vector<int> Lines;  // line number of each row
 };
 
-CsvTable ReadTable(std::istream& in, const std::vector<std::string>& names) {
-    CsvTable table;
+TCsvTable ReadTable(std::istream& in, const std::vector<std::string>& names) {
+    TCsvTable table;
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
@@ -63,62 +63,62 @@ CsvTable ReadTable(std::istream& in, const std::vector<std::string>& names) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         std::vector<std::string> fields = SplitLine(line);
-        if (table.header.empty()) {
-            table.header = names.empty() ? std::move(fields) : names;
+        if (table.Header.empty()) {
+            table.Header = names.empty() ? std::move(fields) : names;
             continue;
         }
-        if (fields.size() != table.header.size()) {
+        if (fields.size() != table.Header.size()) {
             Fail("CSV line " + std::to_string(number) + " has " + std::to_string(fields.size()) +
-                 " fields, the header has " + std::to_string(table.header.size()));
+                 " fields, the header has " + std::to_string(table.Header.size()));
         }
-        table.rows.push_back(std::move(fields));
-        table.lines.push_back(number);
+        table.Rows.push_back(std::move(fields));
+        table.Lines.push_back(number);
     }
-    if (table.header.empty()) Fail("CSV file has no header line");
-    if (table.rows.empty()) Fail("CSV file has no data rows");
+    if (table.Header.empty()) Fail("CSV file has no header line");
+    if (table.Rows.empty()) Fail("CSV file has no data rows");
     return table;
 }
 
 // Position of the class column named (or numbered from 1) by `name`, or -1 for none.
-int ClassColumn(const CsvTable& table, const std::string& name) {
+int ClassColumn(const TCsvTable& table, const std::string& name) {
     if (name.empty()) return -1;
-    const auto found = std::find(table.header.begin(), table.header.end(), name);
-    if (found != table.header.end()) return static_cast<int>(found - table.header.begin());
+    const auto found = std::find(table.Header.begin(), table.Header.end(), name);
+    if (found != table.Header.end()) return static_cast<int>(found - table.Header.begin());
     int number = 0;
     const auto [ptr, ec] = std::from_chars(name.data(), name.data() + name.size(), number);
     if (ec == std::errc() && ptr == name.data() + name.size() && number >= 1 &&
-        number <= static_cast<int>(table.header.size())) {
+        number <= static_cast<int>(table.Header.size())) {
         return number - 1;
     }
     Fail("No such column: " + name);
 }
 
 bool HeldOut(std::size_t row, const TCsvOptions& options) {
-    return options.holdoutEvery > 0 &&
-           (row + 1) % static_cast<std::size_t>(options.holdoutEvery) == 0;
+    return options.HoldoutEvery > 0 &&
+           (row + 1) % static_cast<std::size_t>(options.HoldoutEvery) == 0;
 }
 
 double Scaled(double value, const TColumnScale& scale) {
-    if (scale.maximum == scale.minimum) return 0.0;
-    return std::clamp((value - scale.minimum) / (scale.maximum - scale.minimum), 0.0, 1.0);
+    if (scale.Maximum == scale.Minimum) return 0.0;
+    return std::clamp((value - scale.Minimum) / (scale.Maximum - scale.Minimum), 0.0, 1.0);
 }
 }  // namespace
 
 TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
-    const CsvTable table = ReadTable(in, options.names);
-    const int nColumns = static_cast<int>(table.header.size());
-    const int classColumn = ClassColumn(table, options.classColumn);
+    const TCsvTable table = ReadTable(in, options.Names);
+    const int nColumns = static_cast<int>(table.Header.size());
+    const int classColumn = ClassColumn(table, options.ClassColumn);
 
     // Numeric columns: every one but the class column; the roles follow the options.
     std::vector<int> numeric;
     for (int c = 0; c < nColumns; ++c) {
         if (c != classColumn) numeric.push_back(c);
     }
-    const int numericOutputs = classColumn >= 0 ? 0 : options.outputs;
+    const int numericOutputs = classColumn >= 0 ? 0 : options.Outputs;
     const int nInputs = static_cast<int>(numeric.size()) - numericOutputs;
     std::vector<std::string> classes;
     if (classColumn >= 0) {
-        for (const auto& row : table.rows) {
+        for (const auto& row : table.Rows) {
             const std::string& value = row[static_cast<std::size_t>(classColumn)];
             if (std::find(classes.begin(), classes.end(), value) == classes.end())
                 classes.push_back(value);
@@ -130,40 +130,40 @@ TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
     }
 
     // Values, and the range of every numeric column over the training rows.
-    std::vector<std::vector<double>> values(table.rows.size(), std::vector<double>(numeric.size()));
+    std::vector<std::vector<double>> values(table.Rows.size(), std::vector<double>(numeric.size()));
     std::vector<TColumnScale> scales(numeric.size());
     for (std::size_t j = 0; j < numeric.size(); ++j) {
-        scales[j].name = table.header[static_cast<std::size_t>(numeric[j])];
-        scales[j].role = static_cast<int>(j) < nInputs ? "input" : "output";
-        scales[j].minimum = std::numeric_limits<double>::infinity();
-        scales[j].maximum = -std::numeric_limits<double>::infinity();
+        scales[j].Name = table.Header[static_cast<std::size_t>(numeric[j])];
+        scales[j].Role = static_cast<int>(j) < nInputs ? "input" : "output";
+        scales[j].Minimum = std::numeric_limits<double>::infinity();
+        scales[j].Maximum = -std::numeric_limits<double>::infinity();
     }
     std::size_t trainingRows = 0;
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    for (std::size_t r = 0; r < table.Rows.size(); ++r) {
         const bool training = !HeldOut(r, options);
         trainingRows += training ? 1 : 0;
         for (std::size_t j = 0; j < numeric.size(); ++j) {
-            const std::string& field = table.rows[r][static_cast<std::size_t>(numeric[j])];
+            const std::string& field = table.Rows[r][static_cast<std::size_t>(numeric[j])];
             if (!ParseNumber(field, values[r][j])) {
-                Fail("CSV line " + std::to_string(table.lines[r]) + ", column " + scales[j].name +
+                Fail("CSV line " + std::to_string(table.Lines[r]) + ", column " + scales[j].Name +
                      ": not a number: " + field);
             }
             if (training) {
-                scales[j].minimum = std::min(scales[j].minimum, values[r][j]);
-                scales[j].maximum = std::max(scales[j].maximum, values[r][j]);
+                scales[j].Minimum = std::min(scales[j].Minimum, values[r][j]);
+                scales[j].Maximum = std::max(scales[j].Maximum, values[r][j]);
             }
         }
     }
     if (trainingRows == 0) Fail("No training rows left after the hold-out");
 
     TConvertedData result;
-    const int heldOutRows = static_cast<int>(table.rows.size() - trainingRows);
-    result.training =
+    const int heldOutRows = static_cast<int>(table.Rows.size() - trainingRows);
+    result.Training =
         std::make_unique<Data>(static_cast<int>(trainingRows), nInputs, nOutputs, false);
-    if (options.holdoutEvery > 0) {
-        result.heldOut = std::make_unique<Data>(heldOutRows, nInputs, nOutputs, false);
+    if (options.HoldoutEvery > 0) {
+        result.HeldOut = std::make_unique<Data>(heldOutRows, nInputs, nOutputs, false);
     }
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    for (std::size_t r = 0; r < table.Rows.size(); ++r) {
         std::vector<double> input(static_cast<std::size_t>(nInputs));
         std::vector<double> output(static_cast<std::size_t>(nOutputs), 0.0);
         for (std::size_t j = 0; j < numeric.size(); ++j) {
@@ -175,17 +175,17 @@ TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
             }
         }
         if (classColumn >= 0) {
-            const std::string& value = table.rows[r][static_cast<std::size_t>(classColumn)];
+            const std::string& value = table.Rows[r][static_cast<std::size_t>(classColumn)];
             const auto k = std::find(classes.begin(), classes.end(), value) - classes.begin();
             output[static_cast<std::size_t>(k)] = 1.0;
         }
-        Data& target = HeldOut(r, options) ? *result.heldOut : *result.training;
+        Data& target = HeldOut(r, options) ? *result.HeldOut : *result.Training;
         target.AppendRow(input, output, nullptr);
     }
-    result.columns = scales;
+    result.Columns = scales;
     for (const std::string& name : classes) {
-        result.columns.push_back(
-            {table.header[static_cast<std::size_t>(classColumn)] + "=" + name, "class", 0.0, 1.0});
+        result.Columns.push_back(
+            {table.Header[static_cast<std::size_t>(classColumn)] + "=" + name, "class", 0.0, 1.0});
     }
     return result;
 }
@@ -194,7 +194,7 @@ void WriteScaling(std::ostream& out, const std::vector<TColumnScale>& columns) {
     out.precision(15);
     out << "column,role,minimum,maximum\n";
     for (const TColumnScale& column : columns) {
-        out << column.name << ',' << column.role << ',' << column.minimum << ',' << column.maximum
+        out << column.Name << ',' << column.Role << ',' << column.Minimum << ',' << column.Maximum
             << '\n';
     }
 }
@@ -211,11 +211,11 @@ TConvertedData ConvertCsvFile(const std::string& csvFile, const TCsvOptions& opt
             throw TException("Cannot write file: " + name, "File Error", operation);
         }
     };
-    save(dataFile, result.training.get());
-    if (result.heldOut) save(heldOutFile, result.heldOut.get());
+    save(dataFile, result.Training.get());
+    if (result.HeldOut) save(heldOutFile, result.HeldOut.get());
     const std::string scaleFile = dataFile + ".scale";
     std::ofstream scale(scaleFile, std::ios::binary | std::ios::trunc);
-    WriteScaling(scale, result.columns);
+    WriteScaling(scale, result.Columns);
     scale.flush();
     if (!scale) throw TException("Cannot write file: " + scaleFile, "File Error", operation);
     return result;

@@ -10,7 +10,7 @@
 //
 // Columns: with a class column, every other column is an input and each class (in order of first
 // appearance) is one expected output, 1 for the row's class and 0 for the others. Without one,
-// the last `outputs` columns are expected outputs and the rest inputs. Numbers are scaled by
+// the last `Outputs` columns are expected outputs and the rest inputs. Numbers are scaled by
 // (v - min) / (max - min) with the minimum and maximum of the training rows; a constant column
 // becomes 0, and held-out values beyond the training range are cut to [0, 1].
 //
@@ -29,26 +29,26 @@
 namespace glean {
 
 struct TCsvOptions {
-    std::string classColumn;  // name, or 1-based number, of the class column; empty: none
-    int outputs = 1;          // without a class column: the number of last columns that are outputs
-    int holdoutEvery = 0;     // when > 0, rows n, 2n, 3n, ... (1-based) go to the held-out set
+    std::string ClassColumn;  // name, or 1-based number, of the class column; empty: none
+    int Outputs = 1;          // without a class column: the number of last columns that are outputs
+    int HoldoutEvery = 0;     // when > 0, rows n, 2n, 3n, ... (1-based) go to the held-out set
     // Column names to use instead of the header's (whose line is still skipped, whatever it
     // holds), for files whose first line is not names; empty: the header's.
-    std::vector<std::string> names;
+    std::vector<std::string> Names;
 };
 
 // How one data set column was made.
 struct TColumnScale {
-    std::string name;
-    std::string role;  // "input", "output" or "class"
-    double minimum = 0.0;
-    double maximum = 1.0;
+    std::string Name;
+    std::string Role;  // "input", "output" or "class"
+    double Minimum = 0.0;
+    double Maximum = 1.0;
 };
 
 struct TConvertedData {
-    std::unique_ptr<Data> training;
-    std::unique_ptr<Data> heldOut;      // null unless holdoutEvery > 0
-    std::vector<TColumnScale> columns;  // inputs, then outputs
+    std::unique_ptr<Data> Training;
+    std::unique_ptr<Data> HeldOut;      // null unless HoldoutEvery > 0
+    std::vector<TColumnScale> Columns;  // inputs, then outputs
 };
 
 // Reads CSV text and converts it. Throws TException (kind "Bad Data", operation "ReadCsv"):

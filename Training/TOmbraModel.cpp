@@ -29,49 +29,49 @@ TOmbraModel::TOmbraModel(TOmbra& network) {
                          "TOmbraModel::TOmbraModel");
     }
     const TOmbraStructure shape = network.GetStructure();
-    nInputs = shape.nInputs;
-    nConditions = shape.nConditions;
-    nRules = shape.nRules;
-    nActions = shape.nActions;
-    nOutputs = shape.nOutputs;
-    mfPerInput = shape.mfPerInput;
-    mfPerOutput = shape.mfPerOutput;
-    inputOf = network.ConditionLayer().inputOf;
-    outputOf = network.OutputLayer().outputOf;
+    nInputs_ = shape.nInputs;
+    nConditions_ = shape.nConditions;
+    nRules_ = shape.nRules;
+    nActions_ = shape.nActions;
+    nOutputs_ = shape.nOutputs;
+    mfPerInput_ = shape.mfPerInput;
+    mfPerOutput_ = shape.mfPerOutput;
+    inputOf_ = network.ConditionLayer().inputOf;
+    outputOf_ = network.OutputLayer().outputOf;
     for (int layer = kInputCentres; layer <= kOutputCentres; ++layer) {
         const std::vector<double> values = network.GetWeightLayer(layer);
-        parameters.insert(parameters.end(), values.begin(), values.end());
+        parameters_.insert(parameters_.end(), values.begin(), values.end());
     }
-    GLEAN_CHECK_TEXT(parameters.size() == At(Offset(kOutputCentres) + Count(kOutputCentres)),
+    GLEAN_CHECK_TEXT(parameters_.size() == At(Offset(kOutputCentres) + Count(kOutputCentres)),
                      "parameter count");
-    for (int c = 0; c < nConditions; ++c)
-        trainable.push_back(network.ConditionLayer().Condition(c).trainable != 0);
+    for (int c = 0; c < nConditions_; ++c)
+        trainable_.push_back(network.ConditionLayer().Condition(c).trainable != 0);
     for (int layer = kConditionWeights; layer <= kActionWeights; ++layer) {
         TBasicConnections& set = network.MatrixSet(layer);
-        const int nFrom = layer == kConditionWeights ? nConditions : nRules;
-        const int nTo = layer == kConditionWeights ? nRules : nActions;
+        const int nFrom = layer == kConditionWeights ? nConditions_ : nRules_;
+        const int nTo = layer == kConditionWeights ? nRules_ : nActions_;
         for (int from = 0; from < nFrom; ++from) {
             for (int to = 0; to < nTo; ++to)
-                trainable.push_back(set.IsValid(from, to) && set.IsTrainable(from, to));
+                trainable_.push_back(set.IsValid(from, to) && set.IsTrainable(from, to));
         }
     }
-    for (int a = 0; a < nActions; ++a)
-        trainable.push_back(network.OutputSet().IsTrainable(a, outputOf[At(a)]));
-    mu.resize(At(nConditions));
-    rule.resize(At(nRules));
-    ruleNet.resize(At(nRules));
-    actionNet.resize(At(nActions));
-    action.resize(At(nActions));
-    numerator.resize(At(nOutputs));
-    denominator.resize(At(nOutputs));
-    output.resize(At(nOutputs));
+    for (int a = 0; a < nActions_; ++a)
+        trainable_.push_back(network.OutputSet().IsTrainable(a, outputOf_[At(a)]));
+    mu_.resize(At(nConditions_));
+    rule_.resize(At(nRules_));
+    ruleNet_.resize(At(nRules_));
+    actionNet_.resize(At(nActions_));
+    action_.resize(At(nActions_));
+    numerator_.resize(At(nOutputs_));
+    denominator_.resize(At(nOutputs_));
+    output_.resize(At(nOutputs_));
 }
 
 void TOmbraModel::Store(TOmbra& network) const {
     for (int layer = kInputCentres; layer <= kOutputCentres; ++layer) {
         network.SetWeightLayer(
             layer,
-            std::span<const double>(parameters).subspan(At(Offset(layer)), At(Count(layer))));
+            std::span<const double>(parameters_).subspan(At(Offset(layer)), At(Count(layer))));
     }
 }
 
@@ -86,140 +86,140 @@ int TOmbraModel::Offset(int layer) const {
 int TOmbraModel::Count(int layer) const {
     switch (layer) {
         case kInputCentres:
-            return nConditions;
+            return nConditions_;
         case kConditionWeights:
-            return nConditions * nRules;
+            return nConditions_ * nRules_;
         case kActionWeights:
-            return nRules * nActions;
+            return nRules_ * nActions_;
         case kOutputCentres:
-            return nActions;
+            return nActions_;
         default:
             GLEAN_FAIL("layer>=1 && layer<=4");
     }
 }
 
 bool TOmbraModel::HasLeft(int c) const {
-    return c > 0 && inputOf[At(c - 1)] == inputOf[At(c)];
+    return c > 0 && inputOf_[At(c - 1)] == inputOf_[At(c)];
 }
 
 bool TOmbraModel::HasRight(int c) const {
-    return c + 1 < nConditions && inputOf[At(c + 1)] == inputOf[At(c)];
+    return c + 1 < nConditions_ && inputOf_[At(c + 1)] == inputOf_[At(c)];
 }
 
-TOmbraModel::Membership TOmbraModel::Condition(int c, double x) const {
+TOmbraModel::TMembership TOmbraModel::Condition(int c, double x) const {
     // The value follows TConditionNeuron::MembershipDegree branch for branch; the slopes come
     // from the piece that holds just above x (see the header), so that they never divide by a
     // zero width either.
-    const double centre = parameters[At(c)];
+    const double centre = parameters_[At(c)];
     const bool left = HasLeft(c);
     const bool right = HasRight(c);
-    const double l = left ? parameters[At(c - 1)] : 0.0;
-    const double r = right ? parameters[At(c + 1)] : 0.0;
-    Membership m;
+    const double l = left ? parameters_[At(c - 1)] : 0.0;
+    const double r = right ? parameters_[At(c + 1)] : 0.0;
+    TMembership m;
     if ((!left && x <= centre) || (!right && x >= centre)) {
-        m.value = 1.0;
+        m.Value = 1.0;
     } else if (right && x >= centre && x < r) {
-        m.value = 1.0 - (x - centre) / (r - centre);
+        m.Value = 1.0 - (x - centre) / (r - centre);
     } else if (left && x <= centre && x > l) {
-        m.value = 1.0 - (centre - x) / (centre - l);
+        m.Value = 1.0 - (centre - x) / (centre - l);
     }
     if (right && x >= centre && x < r) {
         const double width2 = (r - centre) * (r - centre);
-        m.byCentre = (r - x) / width2;
-        m.byRight = (x - centre) / width2;
+        m.ByCentre = (r - x) / width2;
+        m.ByRight = (x - centre) / width2;
     } else if (left && x >= l && x < centre) {
         const double width2 = (centre - l) * (centre - l);
-        m.byCentre = -(x - l) / width2;
-        m.byLeft = (x - centre) / width2;
+        m.ByCentre = -(x - l) / width2;
+        m.ByLeft = (x - centre) / width2;
     }
     return m;
 }
 
 void TOmbraModel::Recall(std::span<const double> input, std::span<double> out) {
-    GLEAN_CHECK_TEXT(input.size() >= At(nInputs), "input.size()>=nInputs");
-    GLEAN_CHECK_TEXT(out.size() >= At(nOutputs), "output.size()>=nOutputs");
-    const double* w2 = parameters.data() + Offset(kConditionWeights);
-    const double* w3 = parameters.data() + Offset(kActionWeights);
-    const double* centres = parameters.data() + Offset(kOutputCentres);
-    for (int c = 0; c < nConditions; ++c)
-        mu[At(c)] = Condition(c, input[At(inputOf[At(c)])]).value;
-    for (int r = 0; r < nRules; ++r) {
+    GLEAN_CHECK_TEXT(input.size() >= At(nInputs_), "input.size()>=nInputs");
+    GLEAN_CHECK_TEXT(out.size() >= At(nOutputs_), "output.size()>=nOutputs");
+    const double* w2 = parameters_.data() + Offset(kConditionWeights);
+    const double* w3 = parameters_.data() + Offset(kActionWeights);
+    const double* centres = parameters_.data() + Offset(kOutputCentres);
+    for (int c = 0; c < nConditions_; ++c)
+        mu_[At(c)] = Condition(c, input[At(inputOf_[At(c)])]).Value;
+    for (int r = 0; r < nRules_; ++r) {
         double net = 0.0;
-        for (int c = 0; c < nConditions; ++c)
-            net += w2[c * nRules + r] * mu[At(c)];
-        ruleNet[At(r)] = net;
-        rule[At(r)] = Sigmoid(net);
+        for (int c = 0; c < nConditions_; ++c)
+            net += w2[c * nRules_ + r] * mu_[At(c)];
+        ruleNet_[At(r)] = net;
+        rule_[At(r)] = Sigmoid(net);
     }
-    for (int a = 0; a < nActions; ++a) {
+    for (int a = 0; a < nActions_; ++a) {
         double net = 0.0;
-        for (int r = 0; r < nRules; ++r)
-            net += w3[r * nActions + a] * rule[At(r)];
-        actionNet[At(a)] = net;
-        action[At(a)] = Sigmoid(net);
+        for (int r = 0; r < nRules_; ++r)
+            net += w3[r * nActions_ + a] * rule_[At(r)];
+        actionNet_[At(a)] = net;
+        action_[At(a)] = Sigmoid(net);
     }
-    std::fill(numerator.begin(), numerator.end(), 0.0);
-    std::fill(denominator.begin(), denominator.end(), 0.0);
-    for (int a = 0; a < nActions; ++a) {
-        const std::size_t o = At(outputOf[At(a)]);
-        numerator[o] += action[At(a)] * centres[a];
-        denominator[o] += action[At(a)];
+    std::fill(numerator_.begin(), numerator_.end(), 0.0);
+    std::fill(denominator_.begin(), denominator_.end(), 0.0);
+    for (int a = 0; a < nActions_; ++a) {
+        const std::size_t o = At(outputOf_[At(a)]);
+        numerator_[o] += action_[At(a)] * centres[a];
+        denominator_[o] += action_[At(a)];
     }
-    for (std::size_t o = 0; o < At(nOutputs); ++o) {
-        output[o] =
-            numerator[o] != 0.0 && denominator[o] != 0.0 ? numerator[o] / denominator[o] : 0.0;
-        out[o] = output[o];
+    for (std::size_t o = 0; o < At(nOutputs_); ++o) {
+        output_[o] =
+            numerator_[o] != 0.0 && denominator_[o] != 0.0 ? numerator_[o] / denominator_[o] : 0.0;
+        out[o] = output_[o];
     }
 }
 
 double TOmbraModel::AddGradient(std::span<const double> input, std::span<const double> target,
                                 std::span<double> gradient, double scale) {
-    GLEAN_CHECK_TEXT(target.size() >= At(nOutputs), "target.size()>=nOutputs");
-    GLEAN_CHECK_TEXT(gradient.size() == parameters.size(), "gradient.size()==parameters.size()");
-    std::vector<double> y(At(nOutputs));
+    GLEAN_CHECK_TEXT(target.size() >= At(nOutputs_), "target.size()>=nOutputs");
+    GLEAN_CHECK_TEXT(gradient.size() == parameters_.size(), "gradient.size()==parameters.size()");
+    std::vector<double> y(At(nOutputs_));
     Recall(input, y);
-    const double* w2 = parameters.data() + Offset(kConditionWeights);
-    const double* w3 = parameters.data() + Offset(kActionWeights);
-    const double* centres = parameters.data() + Offset(kOutputCentres);
+    const double* w2 = parameters_.data() + Offset(kConditionWeights);
+    const double* w3 = parameters_.data() + Offset(kActionWeights);
+    const double* centres = parameters_.data() + Offset(kOutputCentres);
     double* g1 = gradient.data() + Offset(kInputCentres);
     double* g2 = gradient.data() + Offset(kConditionWeights);
     double* g3 = gradient.data() + Offset(kActionWeights);
     double* g4 = gradient.data() + Offset(kOutputCentres);
 
     double error = 0.0;
-    std::vector<double> byOutput(At(nOutputs));
-    for (std::size_t o = 0; o < At(nOutputs); ++o) {
+    std::vector<double> byOutput(At(nOutputs_));
+    for (std::size_t o = 0; o < At(nOutputs_); ++o) {
         const double difference = y[o] - target[o];
-        error += difference * difference / nOutputs;
-        byOutput[o] = scale * 2.0 * difference / nOutputs;
+        error += difference * difference / nOutputs_;
+        byOutput[o] = scale * 2.0 * difference / nOutputs_;
     }
     // Centre of gravity: y = sum(alpha z) / sum(alpha); nothing flows while no action fires.
-    std::vector<double> byActionNet(At(nActions));
-    for (int a = 0; a < nActions; ++a) {
-        const std::size_t o = At(outputOf[At(a)]);
-        if (denominator[o] == 0.0) continue;
-        const double alpha = action[At(a)];
-        g4[a] += byOutput[o] * alpha / denominator[o];
-        const double byAlpha = byOutput[o] * (centres[a] - y[o]) / denominator[o];
-        byActionNet[At(a)] = byAlpha * SigmoidSlope(actionNet[At(a)], alpha);
+    std::vector<double> byActionNet(At(nActions_));
+    for (int a = 0; a < nActions_; ++a) {
+        const std::size_t o = At(outputOf_[At(a)]);
+        if (denominator_[o] == 0.0) continue;
+        const double alpha = action_[At(a)];
+        g4[a] += byOutput[o] * alpha / denominator_[o];
+        const double byAlpha = byOutput[o] * (centres[a] - y[o]) / denominator_[o];
+        byActionNet[At(a)] = byAlpha * SigmoidSlope(actionNet_[At(a)], alpha);
     }
-    std::vector<double> byMu(At(nConditions), 0.0);
-    for (int r = 0; r < nRules; ++r) {
+    std::vector<double> byMu(At(nConditions_), 0.0);
+    for (int r = 0; r < nRules_; ++r) {
         double byRule = 0.0;
-        for (int a = 0; a < nActions; ++a) {
-            g3[r * nActions + a] += byActionNet[At(a)] * rule[At(r)];
-            byRule += byActionNet[At(a)] * w3[r * nActions + a];
+        for (int a = 0; a < nActions_; ++a) {
+            g3[r * nActions_ + a] += byActionNet[At(a)] * rule_[At(r)];
+            byRule += byActionNet[At(a)] * w3[r * nActions_ + a];
         }
-        const double byRuleNet = byRule * SigmoidSlope(ruleNet[At(r)], rule[At(r)]);
-        for (int c = 0; c < nConditions; ++c) {
-            g2[c * nRules + r] += byRuleNet * mu[At(c)];
-            byMu[At(c)] += byRuleNet * w2[c * nRules + r];
+        const double byRuleNet = byRule * SigmoidSlope(ruleNet_[At(r)], rule_[At(r)]);
+        for (int c = 0; c < nConditions_; ++c) {
+            g2[c * nRules_ + r] += byRuleNet * mu_[At(c)];
+            byMu[At(c)] += byRuleNet * w2[c * nRules_ + r];
         }
     }
-    for (int c = 0; c < nConditions; ++c) {
-        const Membership m = Condition(c, input[At(inputOf[At(c)])]);
-        g1[c] += byMu[At(c)] * m.byCentre;
-        if (HasLeft(c)) g1[c - 1] += byMu[At(c)] * m.byLeft;
-        if (HasRight(c)) g1[c + 1] += byMu[At(c)] * m.byRight;
+    for (int c = 0; c < nConditions_; ++c) {
+        const TMembership m = Condition(c, input[At(inputOf_[At(c)])]);
+        g1[c] += byMu[At(c)] * m.ByCentre;
+        if (HasLeft(c)) g1[c - 1] += byMu[At(c)] * m.ByLeft;
+        if (HasRight(c)) g1[c + 1] += byMu[At(c)] * m.ByRight;
     }
     return error;
 }
@@ -230,14 +230,14 @@ void TOmbraModel::ProjectCentres(bool inputs, bool outputs, double gap) {
     GLEAN_CHECK_TEXT((MostMFs(false) - 1) * gap <= 1.0 || !outputs, "(MFs-1)*gap<=1");
     if (inputs) {
         int first = Offset(kInputCentres);
-        for (int count : mfPerInput) {
+        for (int count : mfPerInput_) {
             OrderCentres(first, count, gap);
             first += count;
         }
     }
     if (outputs) {
         int first = Offset(kOutputCentres);
-        for (int count : mfPerOutput) {
+        for (int count : mfPerOutput_) {
             OrderCentres(first, count, gap);
             first += count;
         }
@@ -245,7 +245,7 @@ void TOmbraModel::ProjectCentres(bool inputs, bool outputs, double gap) {
 }
 
 int TOmbraModel::MostMFs(bool inputs) const {
-    const std::vector<int>& counts = inputs ? mfPerInput : mfPerOutput;
+    const std::vector<int>& counts = inputs ? mfPerInput_ : mfPerOutput_;
     return counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
 }
 
@@ -254,7 +254,7 @@ void TOmbraModel::OrderCentres(int first, int count, double gap) {
     // room for its successors; min after max, so that a rounding error never inverts the two.
     double floor = 0.0;
     for (int k = 0; k < count; ++k) {
-        double& centre = parameters[At(first + k)];
+        double& centre = parameters_[At(first + k)];
         const double ceiling = 1.0 - (count - 1 - k) * gap;
         centre = std::min(std::max(centre, floor), ceiling);
         floor = centre + gap;

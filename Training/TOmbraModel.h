@@ -29,15 +29,15 @@ public:
     void Store(TOmbra& network) const;
 
     // The parameters, and the position and count of weight layer `layer` (1 to 4) in them.
-    std::span<double> Parameters() { return parameters; }
-    std::span<const double> Parameters() const { return parameters; }
+    std::span<double> Parameters() { return parameters_; }
+    std::span<const double> Parameters() const { return parameters_; }
     int Offset(int layer) const;
     int Count(int layer) const;
     // True for each parameter the network lets training change.
-    const std::vector<bool>& Trainable() const { return trainable; }
+    const std::vector<bool>& Trainable() const { return trainable_; }
 
-    int Inputs() const { return nInputs; }
-    int Outputs() const { return nOutputs; }
+    int Inputs() const { return nInputs_; }
+    int Outputs() const { return nOutputs_; }
 
     // The forward pass, identical in value to TOmbra::Recall: `input` holds Inputs() values,
     // `output` receives Outputs() values (checks "input.size()>=nInputs",
@@ -58,31 +58,32 @@ public:
 private:
     // The membership of condition `c` at x and its derivatives by the centres of the MF, its
     // left and its right neighbour (zero where there is no neighbour).
-    struct Membership {
-        double value = 0.0;
-        double byCentre = 0.0;
-        double byLeft = 0.0;
-        double byRight = 0.0;
+    struct TMembership {
+        double Value = 0.0;
+        double ByCentre = 0.0;
+        double ByLeft = 0.0;
+        double ByRight = 0.0;
     };
-    Membership Condition(int c, double x) const;
+    TMembership Condition(int c, double x) const;
     bool HasLeft(int c) const;
     bool HasRight(int c) const;
     // Moves the centres of `count` MFs starting at parameter `first` into order inside [0, 1].
     void OrderCentres(int first, int count, double gap);
 
-    int nInputs = 0;
-    int nConditions = 0;
-    int nRules = 0;
-    int nActions = 0;
-    int nOutputs = 0;
-    std::vector<int> inputOf;   // input of each condition
-    std::vector<int> outputOf;  // output of each action
-    std::vector<int> mfPerInput;
-    std::vector<int> mfPerOutput;
-    std::vector<double> parameters;
-    std::vector<bool> trainable;
+    int nInputs_ = 0;
+    int nConditions_ = 0;
+    int nRules_ = 0;
+    int nActions_ = 0;
+    int nOutputs_ = 0;
+    std::vector<int> inputOf_;   // input of each condition
+    std::vector<int> outputOf_;  // output of each action
+    std::vector<int> mfPerInput_;
+    std::vector<int> mfPerOutput_;
+    std::vector<double> parameters_;
+    std::vector<bool> trainable_;
     // The last forward pass.
-    std::vector<double> mu, ruleNet, rule, actionNet, action, numerator, denominator, output;
+    std::vector<double> mu_, ruleNet_, rule_, actionNet_, action_, numerator_, denominator_,
+        output_;
 };
 
 }  // namespace glean

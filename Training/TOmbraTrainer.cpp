@@ -37,7 +37,7 @@ std::size_t ArgMax(std::span<const double> values) {
 
 void RequireFit(TOmbra& network, const TSamples& samples, const char* operation) {
     const TOmbraStructure shape = network.GetStructure();
-    if (shape.nInputs != samples.inputs || shape.nOutputs != samples.outputs) {
+    if (shape.nInputs != samples.Inputs || shape.nOutputs != samples.Outputs) {
         throw TException("Data set does not fit the network", "Bad Data", operation);
     }
 }
@@ -46,8 +46,8 @@ void RequireFit(TOmbra& network, const TSamples& samples, const char* operation)
 // ---- Samples ----
 
 bool TSamples::OneHot() const {
-    if (target.empty()) return false;
-    for (const std::vector<double>& row : target) {
+    if (Target.empty()) return false;
+    for (const std::vector<double>& row : Target) {
         int ones = 0;
         for (double t : row) {
             if (t == 1.0) {
@@ -69,8 +69,8 @@ TSamples ReadSamples(const Data& data) {
     if (data.Inputs() <= 0) fail("Data set has no inputs");
     if (data.Outputs() <= 0) fail("Data set has no expected outputs");
     TSamples samples;
-    samples.inputs = data.Inputs();
-    samples.outputs = data.Outputs();
+    samples.Inputs = data.Inputs();
+    samples.Outputs = data.Outputs();
     for (int k = 0; k < data.DataRows(); ++k) {
         const int slot = (data.First() + k) % data.Rows();
         std::vector<double> input(At(data.Inputs()));
@@ -89,47 +89,47 @@ TSamples ReadSamples(const Data& data) {
                      std::to_string(o + 1));
             }
         }
-        samples.input.push_back(std::move(input));
-        samples.target.push_back(std::move(target));
+        samples.Input.push_back(std::move(input));
+        samples.Target.push_back(std::move(target));
     }
     return samples;
 }
 
 TFit MeasureFit(TOmbra& network, const TSamples& samples) {
     RequireFit(network, samples, "TFit");
-    TErrorRMSObj rms(samples.outputs);
+    TErrorRMSObj rms(samples.Outputs);
     const bool classes = samples.OneHot();
     int correct = 0;
-    std::vector<double> output(At(samples.outputs));
-    for (std::size_t k = 0; k < samples.input.size(); ++k) {
-        network.Recall(samples.input[k], output);
-        rms.Accumulate(samples.target[k], output);
-        if (classes && ArgMax(output) == ArgMax(samples.target[k])) ++correct;
+    std::vector<double> output(At(samples.Outputs));
+    for (std::size_t k = 0; k < samples.Input.size(); ++k) {
+        network.Recall(samples.Input[k], output);
+        rms.Accumulate(samples.Target[k], output);
+        if (classes && ArgMax(output) == ArgMax(samples.Target[k])) ++correct;
     }
     TFit fit;
-    fit.rms = rms.GetError();
-    if (classes) fit.accuracy = static_cast<double>(correct) / samples.input.size();
+    fit.Rms = rms.GetError();
+    if (classes) fit.Accuracy = static_cast<double>(correct) / samples.Input.size();
     return fit;
 }
 
 // ---- Trainer ----
 
 TOmbraTrainer::TOmbraTrainer(TTrainingSettings given)
-    : settings(std::move(given)), generator(settings.seed) {
-    RequireSetting(settings.epochs >= 1, "Epochs must be >= 1");
-    RequireSetting(std::isfinite(settings.learningRate) && settings.learningRate > 0.0,
+    : settings_(std::move(given)), generator_(settings_.Seed) {
+    RequireSetting(settings_.Epochs >= 1, "Epochs must be >= 1");
+    RequireSetting(std::isfinite(settings_.LearningRate) && settings_.LearningRate > 0.0,
                    "Learning rate must be > 0");
-    RequireSetting(settings.momentum >= 0.0 && settings.momentum < 1.0,
+    RequireSetting(settings_.Momentum >= 0.0 && settings_.Momentum < 1.0,
                    "Momentum must be in [0, 1)");
-    RequireSetting(std::isfinite(settings.initialMinimum) &&
-                       std::isfinite(settings.initialMaximum) &&
-                       settings.initialMinimum <= settings.initialMaximum,
+    RequireSetting(std::isfinite(settings_.InitialMinimum) &&
+                       std::isfinite(settings_.InitialMaximum) &&
+                       settings_.InitialMinimum <= settings_.InitialMaximum,
                    "Initial weight range is empty");
-    RequireSetting(std::isfinite(settings.centreRate) && settings.centreRate >= 0.0,
+    RequireSetting(std::isfinite(settings_.CentreRate) && settings_.CentreRate >= 0.0,
                    "Centre rate must be >= 0");
-    RequireSetting(std::isfinite(settings.centreGap) && settings.centreGap >= 0.0,
+    RequireSetting(std::isfinite(settings_.CentreGap) && settings_.CentreGap >= 0.0,
                    "Centre gap must be >= 0");
-    const std::string& name = settings.penalty.Name;
+    const std::string& name = settings_.Penalty.Name;
     if (!SameText(name, "NONE") && !SameText(name, "QUADPENALTY") && !SameText(name, "LWF")) {
         throw TException("Unknown penalty: " + name, "Bad Parameter",
                          "TOmbraTrainer::TOmbraTrainer");
@@ -145,13 +145,13 @@ TOmbraTrainer::TOmbraTrainer(TTrainingSettings given)
 std::unique_ptr<TOmbra> TOmbraTrainer::CreateNetwork(const TOmbraShape& shape,
                                                      const TSamples& samples) {
     const char* operation = "TOmbraTrainer::CreateNetwork";
-    if (shape.nRules < 1) throw TException("Must be >= 1 rule", "Bad Parameter", operation);
-    if (shape.mfPerInput.size() != At(samples.inputs) ||
-        shape.mfPerOutput.size() != At(samples.outputs)) {
+    if (shape.Rules < 1) throw TException("Must be >= 1 rule", "Bad Parameter", operation);
+    if (shape.MFPerInput.size() != At(samples.Inputs) ||
+        shape.MFPerOutput.size() != At(samples.Outputs)) {
         throw TException("MF counts do not fit the data set", "Bad Parameter", operation);
     }
-    auto network = std::make_unique<TOmbra>(samples.inputs, shape.mfPerInput, shape.nRules,
-                                            shape.mfPerOutput, samples.outputs);
+    auto network = std::make_unique<TOmbra>(samples.Inputs, shape.MFPerInput, shape.Rules,
+                                            shape.MFPerOutput, samples.Outputs);
     Initialise(*network);
     return network;
 }
@@ -160,8 +160,8 @@ void TOmbraTrainer::Initialise(TOmbra& network) {
     network.ConditionLayer().InitialiseCentres();
     network.OutputSet().InitialiseCentres();
     TOmbraModel model(network);
-    const double low = settings.initialMinimum;
-    const double high = settings.initialMaximum;
+    const double low = settings_.InitialMinimum;
+    const double high = settings_.InitialMaximum;
     std::span<double> parameters = model.Parameters();
     for (int layer = kConditionWeights; layer <= kActionWeights; ++layer) {
         for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k) {
@@ -177,9 +177,9 @@ TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream
     RequireGapFits(model);
     std::span<double> parameters = model.Parameters();
     std::vector<bool> step(parameters.size());
-    std::vector<double> rate(parameters.size(), settings.learningRate);
+    std::vector<double> rate(parameters.size(), settings_.LearningRate);
     const double centreRate =
-        settings.centreRate > 0.0 ? settings.centreRate : settings.learningRate;
+        settings_.CentreRate > 0.0 ? settings_.CentreRate : settings_.LearningRate;
     for (int layer = kInputCentres; layer <= kOutputCentres; ++layer) {
         for (int k = model.Offset(layer); k < model.Offset(layer) + model.Count(layer); ++k) {
             step[At(k)] = LayerTrained(layer) && model.Trainable()[At(k)];
@@ -191,21 +191,21 @@ TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream
         At(model.Count(kConditionWeights) + model.Count(kActionWeights));
     std::vector<double> gradient(parameters.size());
     std::vector<double> velocity(parameters.size(), 0.0);
-    std::vector<std::size_t> order(samples.input.size());
+    std::vector<std::size_t> order(samples.Input.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     const bool classes = samples.OneHot();
     Project(model, step);
 
-    for (int epoch = 1; epoch <= settings.epochs; ++epoch) {
+    for (int epoch = 1; epoch <= settings_.Epochs; ++epoch) {
         Shuffle(order);
         for (std::size_t k : order) {
             std::fill(gradient.begin(), gradient.end(), 0.0);
-            model.AddGradient(samples.input[k], samples.target[k], gradient, 1.0);
+            model.AddGradient(samples.Input[k], samples.Target[k], gradient, 1.0);
             AddPenaltyGradient(parameters.subspan(firstWeight, weightCount),
                                std::span<double>(gradient).subspan(firstWeight, weightCount));
             for (std::size_t p = 0; p < parameters.size(); ++p) {
                 if (!step[p]) continue;
-                velocity[p] = settings.momentum * velocity[p] - rate[p] * gradient[p];
+                velocity[p] = settings_.Momentum * velocity[p] - rate[p] * gradient[p];
                 parameters[p] += velocity[p];
             }
             Project(model, step);
@@ -213,9 +213,9 @@ TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream
         if (progress != nullptr) {
             model.Store(network);
             const TFit fit = MeasureFit(network, samples);
-            *progress << "epoch " << epoch << " error " << fit.rms << " penalty "
+            *progress << "epoch " << epoch << " error " << fit.Rms << " penalty "
                       << Penalty(parameters.subspan(firstWeight, weightCount));
-            if (classes) *progress << " accuracy " << fit.accuracy;
+            if (classes) *progress << " accuracy " << fit.Accuracy;
             *progress << '\n';
         }
     }
@@ -224,13 +224,13 @@ TFit TOmbraTrainer::Train(TOmbra& network, const TSamples& samples, std::ostream
 }
 
 double TOmbraTrainer::Penalty(std::span<const double> weights) const {
-    return TErrorRMSObj(0).Penalty(weights, &settings.penalty, 1.0);
+    return TErrorRMSObj(0).Penalty(weights, &settings_.Penalty, 1.0);
 }
 
 void TOmbraTrainer::AddPenaltyGradient(std::span<const double> weights,
                                        std::span<double> gradient) const {
     GLEAN_CHECK_TEXT(gradient.size() >= weights.size(), "gradient.size()>=weights.size()");
-    const TKQstructure& params = settings.penalty;
+    const TKQstructure& params = settings_.Penalty;
     if (SameText(params.Name, "QUADPENALTY")) {
         const double epsilon1 = Parameter(params, "EPSILON1", 0.0);
         const double epsilon2 = Parameter(params, "EPSILON2", 0.0);
@@ -251,11 +251,11 @@ void TOmbraTrainer::AddPenaltyGradient(std::span<const double> weights,
 }
 
 double TOmbraTrainer::Uniform() {
-    return static_cast<double>(generator() >> 11) * 0x1.0p-53;
+    return static_cast<double>(generator_() >> 11) * 0x1.0p-53;
 }
 
 std::size_t TOmbraTrainer::Index(std::size_t n) {
-    return static_cast<std::size_t>(generator() % n);
+    return static_cast<std::size_t>(generator_() % n);
 }
 
 void TOmbraTrainer::Shuffle(std::vector<std::size_t>& order) {
@@ -264,11 +264,11 @@ void TOmbraTrainer::Shuffle(std::vector<std::size_t>& order) {
 }
 
 void TOmbraTrainer::Project(TOmbraModel& model, const std::vector<bool>& step) const {
-    if (settings.trainInputCentres || settings.trainOutputCentres) {
-        model.ProjectCentres(settings.trainInputCentres, settings.trainOutputCentres,
-                             settings.centreGap);
+    if (settings_.TrainInputCentres || settings_.TrainOutputCentres) {
+        model.ProjectCentres(settings_.TrainInputCentres, settings_.TrainOutputCentres,
+                             settings_.CentreGap);
     }
-    if (!settings.nonNegativeConsequents) return;
+    if (!settings_.NonNegativeConsequents) return;
     std::span<double> parameters = model.Parameters();
     for (int k = model.Offset(kActionWeights);
          k < model.Offset(kActionWeights) + model.Count(kActionWeights); ++k) {
@@ -278,9 +278,9 @@ void TOmbraTrainer::Project(TOmbraModel& model, const std::vector<bool>& step) c
 
 void TOmbraTrainer::RequireGapFits(const TOmbraModel& model) const {
     for (const bool inputs : {true, false}) {
-        if (!(inputs ? settings.trainInputCentres : settings.trainOutputCentres)) continue;
+        if (!(inputs ? settings_.TrainInputCentres : settings_.TrainOutputCentres)) continue;
         const int most = model.MostMFs(inputs);
-        if ((most - 1) * settings.centreGap > 1.0) {
+        if ((most - 1) * settings_.CentreGap > 1.0) {
             throw TException("Centre gap too wide for " + std::to_string(most) + " MFs",
                              "Bad Parameter", "TOmbraTrainer::Train");
         }
@@ -288,8 +288,8 @@ void TOmbraTrainer::RequireGapFits(const TOmbraModel& model) const {
 }
 
 bool TOmbraTrainer::LayerTrained(int layer) const {
-    if (layer == kInputCentres) return settings.trainInputCentres;
-    if (layer == kOutputCentres) return settings.trainOutputCentres;
+    if (layer == kInputCentres) return settings_.TrainInputCentres;
+    if (layer == kOutputCentres) return settings_.TrainOutputCentres;
     return true;
 }
 

@@ -30,39 +30,39 @@ namespace glean {
 class TOmbraModel;
 
 struct TTrainingSettings {
-    int epochs = 1000;
-    double learningRate = 0.1;
-    double momentum = 0.9;
-    std::uint64_t seed = 1;
-    double initialMinimum = -1.0;  // range of the random condition-to-rule and
-    double initialMaximum = 1.0;   // rule-to-action weights
-    bool trainInputCentres = false;
-    bool trainOutputCentres = false;
+    int Epochs = 1000;
+    double LearningRate = 0.1;
+    double Momentum = 0.9;
+    std::uint64_t Seed = 1;
+    double InitialMinimum = -1.0;  // range of the random condition-to-rule and
+    double InitialMaximum = 1.0;   // rule-to-action weights
+    bool TrainInputCentres = false;
+    bool TrainOutputCentres = false;
     // The step size of the MF centres, 0 for the learning rate. A centre's slope grows with the
     // inverse square of its MFs' widths, so centres usually want a smaller step than weights.
-    double centreRate = 0.0;
+    double CentreRate = 0.0;
     // The least distance between neighbouring trained centres of a variable: MFs that move
     // onto each other leave a step where their slopes vanish, and training cannot part them.
-    double centreGap = 0.0;
+    double CentreGap = 0.0;
     // Keeps the rule-to-action weights at 0 or above, so that a rule only ever asserts its
     // consequents: the rules that extraction reads off then carry the network's whole reasoning.
-    bool nonNegativeConsequents = false;
-    TKQstructure penalty{"NONE"};  // "NONE", "QUADPENALTY" or "LWF" with their parameters
+    bool NonNegativeConsequents = false;
+    TKQstructure Penalty{"NONE"};  // "NONE", "QUADPENALTY" or "LWF" with their parameters
 };
 
 // The shape of a network to train.
 struct TOmbraShape {
-    std::vector<int> mfPerInput;
-    int nRules = 0;
-    std::vector<int> mfPerOutput;
+    std::vector<int> MFPerInput;
+    int Rules = 0;
+    std::vector<int> MFPerOutput;
 };
 
 // Inputs and expected outputs of the rows in use of a data set, oldest first.
 struct TSamples {
-    int inputs = 0;
-    int outputs = 0;
-    std::vector<std::vector<double>> input;
-    std::vector<std::vector<double>> target;
+    int Inputs = 0;
+    int Outputs = 0;
+    std::vector<std::vector<double>> Input;
+    std::vector<std::vector<double>> Target;
     // True when every target row is one 1 among 0s: the outputs code classes.
     bool OneHot() const;
 };
@@ -76,8 +76,8 @@ TSamples ReadSamples(const Data& data);
 // How well a network fits samples: the root mean square error (TErrorRMSObj) and, for one-hot
 // targets, the share of rows whose largest output is the expected class (else negative).
 struct TFit {
-    double rms = 0.0;
-    double accuracy = -1.0;
+    double Rms = 0.0;
+    double Accuracy = -1.0;
 };
 // Recalls every sample with the network itself (TOmbra::Recall). Throws TException ("Data set
 // does not fit the network", "Bad Data", "TFit") when the column counts differ.
@@ -111,7 +111,7 @@ public:
     double Penalty(std::span<const double> weights) const;
     void AddPenaltyGradient(std::span<const double> weights, std::span<double> gradient) const;
 
-    const TTrainingSettings& Settings() const { return settings; }
+    const TTrainingSettings& Settings() const { return settings_; }
 
 private:
     // A number in [0, 1) from the top 53 bits of the next draw.
@@ -127,8 +127,8 @@ private:
     // The projections after every step: ordered centres, and the consequent sign when asked for.
     void Project(TOmbraModel& model, const std::vector<bool>& step) const;
 
-    TTrainingSettings settings;
-    std::mt19937_64 generator;
+    TTrainingSettings settings_;
+    std::mt19937_64 generator_;
 };
 
 }  // namespace glean

@@ -80,8 +80,8 @@ void ReadCentres(const std::string& text, TTrainingSettings& settings) {
     if (text != "none" && text != "input" && text != "output" && text != "both") {
         Usage("--centres takes none, input, output or both, not \"" + text + "\"");
     }
-    settings.trainInputCentres = text == "input" || text == "both";
-    settings.trainOutputCentres = text == "output" || text == "both";
+    settings.TrainInputCentres = text == "input" || text == "both";
+    settings.TrainOutputCentres = text == "output" || text == "both";
 }
 
 void ReadPenaltyParams(const std::string& text, TKQstructure& penalty) {
@@ -104,8 +104,8 @@ TSamples LoadSamples(const std::string& fileName) {
 }
 
 void ReportFit(std::ostream& out, const char* what, const TFit& fit) {
-    out << what << ": error " << fit.rms;
-    if (fit.accuracy >= 0.0) out << " accuracy " << fit.accuracy;
+    out << what << ": error " << fit.Rms;
+    if (fit.Accuracy >= 0.0) out << " accuracy " << fit.Accuracy;
     out << '\n';
 }
 }  // namespace
@@ -133,43 +133,43 @@ TTrainJob TrainJobFromArguments(std::span<const std::string> positional,
                                 const std::map<std::string, std::string>& options) {
     RequireArguments(positional, 2, options, kTrainOptions);
     TTrainJob job;
-    job.dataFile = positional[0];
-    job.weightsFile = positional[1];
-    job.mfIn = {3};
-    job.mfOut = {2};
-    TTrainingSettings& s = job.settings;
+    job.DataFile = positional[0];
+    job.WeightsFile = positional[1];
+    job.MFIn = {3};
+    job.MFOut = {2};
+    TTrainingSettings& s = job.Settings;
     const std::string* rules = Find(options, "rules");
     if (rules == nullptr) Usage("--rules is required");
-    job.rules = ParseNumber<int>("--rules", *rules);
-    if (const auto* v = Find(options, "mf-in")) job.mfIn = ParseCounts("--mf-in", *v);
-    if (const auto* v = Find(options, "mf-out")) job.mfOut = ParseCounts("--mf-out", *v);
-    if (const auto* v = Find(options, "epochs")) s.epochs = ParseNumber<int>("--epochs", *v);
-    if (const auto* v = Find(options, "rate")) s.learningRate = ParseNumber<double>("--rate", *v);
+    job.Rules = ParseNumber<int>("--rules", *rules);
+    if (const auto* v = Find(options, "mf-in")) job.MFIn = ParseCounts("--mf-in", *v);
+    if (const auto* v = Find(options, "mf-out")) job.MFOut = ParseCounts("--mf-out", *v);
+    if (const auto* v = Find(options, "epochs")) s.Epochs = ParseNumber<int>("--epochs", *v);
+    if (const auto* v = Find(options, "rate")) s.LearningRate = ParseNumber<double>("--rate", *v);
     if (const auto* v = Find(options, "momentum")) {
-        s.momentum = ParseNumber<double>("--momentum", *v);
+        s.Momentum = ParseNumber<double>("--momentum", *v);
     }
-    if (const auto* v = Find(options, "seed")) s.seed = ParseNumber<std::uint64_t>("--seed", *v);
+    if (const auto* v = Find(options, "seed")) s.Seed = ParseNumber<std::uint64_t>("--seed", *v);
     if (const auto* v = Find(options, "init")) {
         const std::vector<std::string> range = Split(*v, ',');
         if (range.size() != 2) Usage("--init takes LOW,HIGH");
-        s.initialMinimum = ParseNumber<double>("--init", range[0]);
-        s.initialMaximum = ParseNumber<double>("--init", range[1]);
+        s.InitialMinimum = ParseNumber<double>("--init", range[0]);
+        s.InitialMaximum = ParseNumber<double>("--init", range[1]);
     }
     if (const auto* v = Find(options, "centres")) ReadCentres(*v, s);
     if (const auto* v = Find(options, "centre-rate")) {
-        s.centreRate = ParseNumber<double>("--centre-rate", *v);
+        s.CentreRate = ParseNumber<double>("--centre-rate", *v);
     }
     if (const auto* v = Find(options, "centre-gap")) {
-        s.centreGap = ParseNumber<double>("--centre-gap", *v);
+        s.CentreGap = ParseNumber<double>("--centre-gap", *v);
     }
-    if (const auto* v = Find(options, "penalty")) s.penalty.Name = *v;
-    if (const auto* v = Find(options, "penalty-params")) ReadPenaltyParams(*v, s.penalty);
-    if (const auto* v = Find(options, "test")) job.testFile = *v;
+    if (const auto* v = Find(options, "penalty")) s.Penalty.Name = *v;
+    if (const auto* v = Find(options, "penalty-params")) ReadPenaltyParams(*v, s.Penalty);
+    if (const auto* v = Find(options, "test")) job.TestFile = *v;
     if (const auto* v = Find(options, "consequents")) {
         if (*v != "any" && *v != "positive") {
             Usage("--consequents takes any or positive, not \"" + *v + "\"");
         }
-        s.nonNegativeConsequents = *v == "positive";
+        s.NonNegativeConsequents = *v == "positive";
     }
     return job;
 }
@@ -178,13 +178,13 @@ TCsvJob CsvJobFromArguments(std::span<const std::string> positional,
                             const std::map<std::string, std::string>& options) {
     RequireArguments(positional, 2, options, kCsvOptions);
     TCsvJob job;
-    job.csvFile = positional[0];
-    job.dataFile = positional[1];
-    if (const auto* v = Find(options, "class")) job.options.classColumn = *v;
-    if (const auto* v = Find(options, "names")) job.options.names = Split(*v, ',');
+    job.CsvFile = positional[0];
+    job.DataFile = positional[1];
+    if (const auto* v = Find(options, "class")) job.Options.ClassColumn = *v;
+    if (const auto* v = Find(options, "names")) job.Options.Names = Split(*v, ',');
     if (const auto* v = Find(options, "outputs")) {
-        job.options.outputs = ParseNumber<int>("--outputs", *v);
-        if (job.options.outputs < 1) Usage("--outputs must be >= 1");
+        job.Options.Outputs = ParseNumber<int>("--outputs", *v);
+        if (job.Options.Outputs < 1) Usage("--outputs must be >= 1");
     }
     const std::string* every = Find(options, "holdout-every");
     const std::string* heldOut = Find(options, "holdout");
@@ -192,9 +192,9 @@ TCsvJob CsvJobFromArguments(std::span<const std::string> positional,
         Usage("--holdout-every and --holdout go together");
     }
     if (every != nullptr) {
-        job.options.holdoutEvery = ParseNumber<int>("--holdout-every", *every);
-        if (job.options.holdoutEvery < 2) Usage("--holdout-every must be >= 2");
-        job.heldOutFile = *heldOut;
+        job.Options.HoldoutEvery = ParseNumber<int>("--holdout-every", *every);
+        if (job.Options.HoldoutEvery < 2) Usage("--holdout-every must be >= 2");
+        job.HeldOutFile = *heldOut;
     }
     return job;
 }
@@ -208,40 +208,40 @@ std::vector<int> ExpandCounts(const std::vector<int>& counts, int variables) {
 }
 
 int RunTrainJob(const TTrainJob& job, std::ostream& out) {
-    TOmbraTrainer trainer(job.settings);
-    const TSamples samples = LoadSamples(job.dataFile);
+    TOmbraTrainer trainer(job.Settings);
+    const TSamples samples = LoadSamples(job.DataFile);
     TSamples test;
-    if (!job.testFile.empty()) {
-        test = LoadSamples(job.testFile);
+    if (!job.TestFile.empty()) {
+        test = LoadSamples(job.TestFile);
         // Checked before training, so that a wrong file costs no training and writes nothing.
-        if (test.inputs != samples.inputs || test.outputs != samples.outputs) {
+        if (test.Inputs != samples.Inputs || test.Outputs != samples.Outputs) {
             throw TException("Data set does not fit the network", "Bad Data", "TFit");
         }
     }
     TOmbraShape shape;
-    shape.mfPerInput = ExpandCounts(job.mfIn, samples.inputs);
-    shape.nRules = job.rules;
-    shape.mfPerOutput = ExpandCounts(job.mfOut, samples.outputs);
+    shape.MFPerInput = ExpandCounts(job.MFIn, samples.Inputs);
+    shape.Rules = job.Rules;
+    shape.MFPerOutput = ExpandCounts(job.MFOut, samples.Outputs);
     std::unique_ptr<TOmbra> network = trainer.CreateNetwork(shape, samples);
     const TFit fit = trainer.Train(*network, samples, &out);
     FileTools tools;
     try {
-        SaveNetworkFile(tools, job.weightsFile, *network);
+        SaveNetworkFile(tools, job.WeightsFile, *network);
     } catch (const FileTools::Error&) {
-        throw TException("Cannot write weight file: " + job.weightsFile, "File Error",
+        throw TException("Cannot write weight file: " + job.WeightsFile, "File Error",
                          "RunTrainJob");
     }
     ReportFit(out, "training", fit);
-    if (!job.testFile.empty()) ReportFit(out, "held-out", MeasureFit(*network, test));
+    if (!job.TestFile.empty()) ReportFit(out, "held-out", MeasureFit(*network, test));
     return 0;
 }
 
 int RunCsvJob(const TCsvJob& job, std::ostream& out) {
     const TConvertedData data =
-        ConvertCsvFile(job.csvFile, job.options, job.dataFile, job.heldOutFile);
-    out << "training rows " << data.training->DataRows() << ", held-out rows "
-        << (data.heldOut ? data.heldOut->DataRows() : 0) << ", inputs " << data.training->Inputs()
-        << ", outputs " << data.training->Outputs() << '\n';
+        ConvertCsvFile(job.CsvFile, job.Options, job.DataFile, job.HeldOutFile);
+    out << "training rows " << data.Training->DataRows() << ", held-out rows "
+        << (data.HeldOut ? data.HeldOut->DataRows() : 0) << ", inputs " << data.Training->Inputs()
+        << ", outputs " << data.Training->Outputs() << '\n';
     return 0;
 }
 

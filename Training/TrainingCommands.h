@@ -39,20 +39,20 @@ extern const char* const TrainUsage;
 extern const char* const CsvUsage;
 
 struct TTrainJob {
-    std::string dataFile;
-    std::string weightsFile;
-    std::string testFile;    // empty: none
-    std::vector<int> mfIn;   // one count for every input, or one count each
-    std::vector<int> mfOut;  // likewise for the outputs
-    int rules = 0;
-    TTrainingSettings settings;
+    std::string DataFile;
+    std::string WeightsFile;
+    std::string TestFile;    // empty: none
+    std::vector<int> MFIn;   // one count for every input, or one count each
+    std::vector<int> MFOut;  // likewise for the outputs
+    int Rules = 0;
+    TTrainingSettings Settings;
 };
 
 struct TCsvJob {
-    std::string csvFile;
-    std::string dataFile;
-    std::string heldOutFile;  // with options.holdoutEvery > 0
-    TCsvOptions options;
+    std::string CsvFile;
+    std::string DataFile;
+    std::string HeldOutFile;  // with options.holdoutEvery > 0
+    TCsvOptions Options;
 };
 
 // The job the arguments describe. Throws TrainingUsageError for a missing or extra positional

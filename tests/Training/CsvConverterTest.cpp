@@ -31,9 +31,9 @@ std::vector<double> Outputs(const Data& data, int k) {
 
 TEST(ConvertCsv, ClassColumnBecomesOneHotOutputsAndNumbersAreScaled) {
     TCsvOptions options;
-    options.classColumn = "kind";
+    options.ClassColumn = "kind";
     const auto data = Convert("a, kind ,b\r\n2,\"x\",10\r\n\r\n4,y,20\r\n3,x,30\r\n", options);
-    const Data& d = *data.training;
+    const Data& d = *data.Training;
     ASSERT_EQ(d.DataRows(), 3);
     ASSERT_EQ(d.Inputs(), 2);
     ASSERT_EQ(d.Outputs(), 2);
@@ -43,10 +43,10 @@ TEST(ConvertCsv, ClassColumnBecomesOneHotOutputsAndNumbersAreScaled) {
     EXPECT_EQ(Outputs(d, 0), (std::vector<double>{1.0, 0.0}));
     EXPECT_EQ(Outputs(d, 1), (std::vector<double>{0.0, 1.0}));
     EXPECT_EQ(Outputs(d, 2), (std::vector<double>{1.0, 0.0}));
-    EXPECT_EQ(data.heldOut, nullptr);
+    EXPECT_EQ(data.HeldOut, nullptr);
 
     std::ostringstream scaling;
-    WriteScaling(scaling, data.columns);
+    WriteScaling(scaling, data.Columns);
     EXPECT_EQ(scaling.str(),
               "column,role,minimum,maximum\na,input,2,4\nb,input,10,30\nkind=x,class,0,1\n"
               "kind=y,class,0,1\n");
@@ -54,50 +54,50 @@ TEST(ConvertCsv, ClassColumnBecomesOneHotOutputsAndNumbersAreScaled) {
 
 TEST(ConvertCsv, ClassColumnByNumberAndNumericOutputsWithoutOne) {
     TCsvOptions byNumber;
-    byNumber.classColumn = "1";
+    byNumber.ClassColumn = "1";
     const auto classes = Convert("c,v\nred,1\nblue,2\n", byNumber);
-    EXPECT_EQ(classes.training->Inputs(), 1);
-    EXPECT_EQ(Outputs(*classes.training, 1), (std::vector<double>{0.0, 1.0}));
+    EXPECT_EQ(classes.Training->Inputs(), 1);
+    EXPECT_EQ(Outputs(*classes.Training, 1), (std::vector<double>{0.0, 1.0}));
 
     TCsvOptions two;
-    two.outputs = 2;
+    two.Outputs = 2;
     const auto numeric = Convert("x,y,z\n0,5,-1\n1,7,1\n", two);
-    EXPECT_EQ(numeric.training->Inputs(), 1);
-    EXPECT_EQ(Outputs(*numeric.training, 0), (std::vector<double>{0.0, 0.0}));
-    EXPECT_EQ(Outputs(*numeric.training, 1), (std::vector<double>{1.0, 1.0}));
-    EXPECT_EQ(numeric.columns[2].role, "output");
-    EXPECT_EQ(numeric.columns[2].minimum, -1.0);
+    EXPECT_EQ(numeric.Training->Inputs(), 1);
+    EXPECT_EQ(Outputs(*numeric.Training, 0), (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(Outputs(*numeric.Training, 1), (std::vector<double>{1.0, 1.0}));
+    EXPECT_EQ(numeric.Columns[2].Role, "output");
+    EXPECT_EQ(numeric.Columns[2].Minimum, -1.0);
 }
 
 TEST(ConvertCsv, HoldOutEveryNthRowScaledWithTheTrainingRange) {
     TCsvOptions options;
-    options.outputs = 1;
-    options.holdoutEvery = 3;
+    options.Outputs = 1;
+    options.HoldoutEvery = 3;
     // Rows 3 and 6 are held out; row 6 lies beyond the training range and is cut to it.
     const auto data = Convert("x,t\n0,0\n2,1\n1,0\n4,1\n3,0\n9,1\n", options);
-    ASSERT_EQ(data.training->DataRows(), 4);
-    ASSERT_EQ(data.heldOut->DataRows(), 2);
-    EXPECT_EQ(Inputs(*data.heldOut, 0), (std::vector<double>{0.25}));
-    EXPECT_EQ(Inputs(*data.heldOut, 1), (std::vector<double>{1.0}));
-    EXPECT_EQ(Inputs(*data.training, 3), (std::vector<double>{0.75}));
+    ASSERT_EQ(data.Training->DataRows(), 4);
+    ASSERT_EQ(data.HeldOut->DataRows(), 2);
+    EXPECT_EQ(Inputs(*data.HeldOut, 0), (std::vector<double>{0.25}));
+    EXPECT_EQ(Inputs(*data.HeldOut, 1), (std::vector<double>{1.0}));
+    EXPECT_EQ(Inputs(*data.Training, 3), (std::vector<double>{0.75}));
 }
 
 TEST(ConvertCsv, NamesReplaceAHeaderThatIsNoNames) {
     TCsvOptions options;
-    options.names = {"length", "species"};
-    options.classColumn = "species";
+    options.Names = {"length", "species"};
+    options.ClassColumn = "species";
     const auto data = Convert("3,2,a,b\n1.5,0\n2.5,1\n", options);
-    EXPECT_EQ(data.training->DataRows(), 2);
-    EXPECT_EQ(data.columns[0].name, "length");
-    EXPECT_EQ(data.columns[1].name, "species=0");
-    options.names = {"one"};
+    EXPECT_EQ(data.Training->DataRows(), 2);
+    EXPECT_EQ(data.Columns[0].Name, "length");
+    EXPECT_EQ(data.Columns[1].Name, "species=0");
+    options.Names = {"one"};
     EXPECT_TEXCEPTION(Convert("a,b\n1,2\n", options), "CSV line 2 has 2 fields, the header has 1",
                       "Bad Data", "ReadCsv");
 }
 
 TEST(ConvertCsv, ConstantColumnBecomesZero) {
     const auto data = Convert("x,k,t\n1,5,0\n2,5,1\n", TCsvOptions{});
-    EXPECT_EQ(Inputs(*data.training, 1), (std::vector<double>{1.0, 0.0}));
+    EXPECT_EQ(Inputs(*data.Training, 1), (std::vector<double>{1.0, 0.0}));
 }
 
 TEST(ConvertCsv, RefusesBadFiles) {
@@ -113,12 +113,12 @@ TEST(ConvertCsv, RefusesBadFiles) {
     fails("a,b\n1,nan\n", "CSV line 2, column b: not a number: nan");
     fails("a,b\n1,1e999\n", "CSV line 2, column b: not a number: 1e999");
     fails("a\n1\n", "Need at least one input and one output column");
-    options.classColumn = "missing";
+    options.ClassColumn = "missing";
     fails("a,b\n1,2\n", "No such column: missing");
-    options.classColumn = "3";
+    options.ClassColumn = "3";
     fails("a,b\n1,2\n", "No such column: 3");
-    options.classColumn = "";
-    options.holdoutEvery = 1;
+    options.ClassColumn = "";
+    options.HoldoutEvery = 1;
     fails("a,b\n1,2\n", "No training rows left after the hold-out");
 }
 
@@ -127,8 +127,8 @@ TEST(ConvertCsvFile, WritesDataSetsThatLoadBackAndTheScaling) {
     const std::string csv = dir + "convert.csv";
     std::ofstream(csv) << "x,y,class\n1,2,a\n2,4,b\n3,8,a\n";
     TCsvOptions options;
-    options.classColumn = "class";
-    options.holdoutEvery = 3;
+    options.ClassColumn = "class";
+    options.HoldoutEvery = 3;
     ConvertCsvFile(csv, options, dir + "convert.dat", dir + "convert-test.dat");
     FileTools tools;
     std::unique_ptr<Data> training;

@@ -18,13 +18,13 @@ namespace {
 // Two inputs on a grid; the output is high exactly when input 0 is high. Input 1 carries nothing.
 TSamples ThresholdProblem() {
     TSamples samples;
-    samples.inputs = 2;
-    samples.outputs = 1;
+    samples.Inputs = 2;
+    samples.Outputs = 1;
     for (int i = 0; i <= 6; ++i) {
         for (int j = 0; j <= 4; ++j) {
             const double x0 = i / 6.0;
-            samples.input.push_back({x0, j / 4.0});
-            samples.target.push_back({x0 > 0.5 ? 1.0 : 0.0});
+            samples.Input.push_back({x0, j / 4.0});
+            samples.Target.push_back({x0 > 0.5 ? 1.0 : 0.0});
         }
     }
     return samples;
@@ -32,15 +32,15 @@ TSamples ThresholdProblem() {
 
 TTrainingSettings LwfSettings() {
     TTrainingSettings settings;
-    settings.epochs = 300;
-    settings.learningRate = 0.2;
-    settings.momentum = 0.5;
-    settings.seed = 7;
-    settings.initialMinimum = -0.5;
-    settings.initialMaximum = 0.5;
-    settings.penalty = TKQstructure("LWF");
-    settings.penalty.SetString("LEARNINGRATE", "1");
-    settings.penalty.SetString("FORGETTINGRATE", "0.0005");
+    settings.Epochs = 300;
+    settings.LearningRate = 0.2;
+    settings.Momentum = 0.5;
+    settings.Seed = 7;
+    settings.InitialMinimum = -0.5;
+    settings.InitialMaximum = 0.5;
+    settings.Penalty = TKQstructure("LWF");
+    settings.Penalty.SetString("LEARNINGRATE", "1");
+    settings.Penalty.SetString("FORGETTINGRATE", "0.0005");
     return settings;
 }
 
@@ -57,8 +57,8 @@ TEST(TOmbraTrainer, LearnsAThresholdAndTheRulesNameTheRightTerms) {
     auto network = trainer.CreateNetwork({{2, 2}, 2, {2}}, samples);
     const TFit before = MeasureFit(*network, samples);
     const TFit fit = trainer.Train(*network, samples, nullptr);
-    EXPECT_LT(fit.rms, 0.2);
-    EXPECT_LT(fit.rms, before.rms / 2);
+    EXPECT_LT(fit.Rms, 0.2);
+    EXPECT_LT(fit.Rms, before.Rms / 2);
 
     const auto rules = BuildRuleList(*network, 1.0, 1.0);
     ASSERT_GE(rules->numRules(), 1);
@@ -83,11 +83,11 @@ TEST(TOmbraTrainer, LearnsAThresholdAndTheRulesNameTheRightTerms) {
 TEST(TOmbraTrainer, SameSeedSameBytesOtherSeedOtherWeights) {
     const TSamples samples = ThresholdProblem();
     TTrainingSettings settings = LwfSettings();
-    settings.epochs = 20;
-    settings.trainInputCentres = true;
-    settings.trainOutputCentres = true;
+    settings.Epochs = 20;
+    settings.TrainInputCentres = true;
+    settings.TrainOutputCentres = true;
     auto run = [&](std::uint64_t seed) {
-        settings.seed = seed;
+        settings.Seed = seed;
         TOmbraTrainer trainer(settings);
         auto network = trainer.CreateNetwork({{3, 2}, 3, {2}}, samples);
         trainer.Train(*network, samples, nullptr);
@@ -100,11 +100,11 @@ TEST(TOmbraTrainer, SameSeedSameBytesOtherSeedOtherWeights) {
 
 TEST(TOmbraTrainer, ProgressLinePerEpochWithAccuracyForClasses) {
     TSamples samples = ThresholdProblem();
-    for (auto& t : samples.target)
+    for (auto& t : samples.Target)
         t = {t[0], 1.0 - t[0]};
-    samples.outputs = 2;
+    samples.Outputs = 2;
     TTrainingSettings settings = LwfSettings();
-    settings.epochs = 3;
+    settings.Epochs = 3;
     TOmbraTrainer trainer(settings);
     auto network = trainer.CreateNetwork({{2, 2}, 2, {2, 2}}, samples);
     std::ostringstream progress;
@@ -125,11 +125,11 @@ TEST(TOmbraTrainer, TrainedCentresStayOrderedInsideTheUnitRange) {
     const TSamples samples = ThresholdProblem();
     for (const double gap : {0.0, 0.2}) {
         TTrainingSettings settings = LwfSettings();
-        settings.epochs = 60;
-        settings.learningRate = 2.0;  // large steps push centres hard against their bounds
-        settings.trainInputCentres = true;
-        settings.trainOutputCentres = true;
-        settings.centreGap = gap;
+        settings.Epochs = 60;
+        settings.LearningRate = 2.0;  // large steps push centres hard against their bounds
+        settings.TrainInputCentres = true;
+        settings.TrainOutputCentres = true;
+        settings.CentreGap = gap;
         TOmbraTrainer trainer(settings);
         auto network = trainer.CreateNetwork({{4, 3}, 3, {3}}, samples);
         trainer.Train(*network, samples, nullptr);
@@ -154,18 +154,18 @@ TEST(TOmbraTrainer, TrainedCentresStayOrderedInsideTheUnitRange) {
 TEST(TOmbraTrainer, CentresMoveAtTheirOwnRate) {
     const TSamples samples = ThresholdProblem();
     TTrainingSettings settings = LwfSettings();
-    settings.epochs = 40;
-    settings.trainInputCentres = true;
+    settings.Epochs = 40;
+    settings.TrainInputCentres = true;
     auto trained = [&](double centreRate) {
         TTrainingSettings s = settings;
-        s.centreRate = centreRate;
+        s.CentreRate = centreRate;
         TOmbraTrainer trainer(s);
         auto network = trainer.CreateNetwork({{3, 3}, 3, {2}}, samples);
         trainer.Train(*network, samples, nullptr);
         return network;
     };
     // Rate 0 stands for the learning rate.
-    EXPECT_EQ(Text(*trained(0.0)), Text(*trained(settings.learningRate)));
+    EXPECT_EQ(Text(*trained(0.0)), Text(*trained(settings.LearningRate)));
     const std::vector<double> even{0, 0.5, 1, 0, 0.5, 1};
     double moved = 0, crept = 0;
     const std::vector<double> fast = trained(0.0)->GetWeightLayer(1);
@@ -181,11 +181,11 @@ TEST(TOmbraTrainer, CentresMoveAtTheirOwnRate) {
 TEST(TOmbraTrainer, RefusesACentreGapTheMFsCannotKeep) {
     const TSamples samples = ThresholdProblem();
     TTrainingSettings settings = LwfSettings();
-    settings.centreGap = 0.4;
+    settings.CentreGap = 0.4;
     TOmbraTrainer trainer(settings);
     auto network = trainer.CreateNetwork({{4, 3}, 2, {2}}, samples);
     trainer.Train(*network, samples, nullptr);  // centres not trained: the gap is not used
-    settings.trainInputCentres = true;
+    settings.TrainInputCentres = true;
     TOmbraTrainer centred(settings);
     EXPECT_TEXCEPTION(centred.Train(*network, samples, nullptr), "Centre gap too wide for 4 MFs",
                       "Bad Parameter", "TOmbraTrainer::Train");
@@ -194,8 +194,8 @@ TEST(TOmbraTrainer, RefusesACentreGapTheMFsCannotKeep) {
 TEST(TOmbraTrainer, PositiveConsequentsStayAtZeroOrAbove) {
     const TSamples samples = ThresholdProblem();
     TTrainingSettings settings = LwfSettings();
-    settings.initialMinimum = -2.0;
-    settings.nonNegativeConsequents = true;
+    settings.InitialMinimum = -2.0;
+    settings.NonNegativeConsequents = true;
     TOmbraTrainer trainer(settings);
     auto network = trainer.CreateNetwork({{2, 2}, 3, {2}}, samples);
     const TFit fit = trainer.Train(*network, samples, nullptr);
@@ -208,7 +208,7 @@ TEST(TOmbraTrainer, PositiveConsequentsStayAtZeroOrAbove) {
     network->Recall(std::vector<double>{0.9, 0.5}, high);
     EXPECT_LT(low[0], 0.5);
     EXPECT_GT(high[0], 0.5);
-    EXPECT_LT(fit.rms, 0.45);
+    EXPECT_LT(fit.Rms, 0.45);
 }
 
 TEST(TOmbraTrainer, FrozenWeightsKeepTheirValues) {
@@ -226,8 +226,8 @@ TEST(TOmbraTrainer, FrozenWeightsKeepTheirValues) {
 TEST(TOmbraTrainer, WrittenNetworkReadsBackAndRecallsTheSame) {
     const TSamples samples = ThresholdProblem();
     TTrainingSettings settings = LwfSettings();
-    settings.epochs = 30;
-    settings.trainInputCentres = true;
+    settings.Epochs = 30;
+    settings.TrainInputCentres = true;
     TOmbraTrainer trainer(settings);
     auto network = trainer.CreateNetwork({{3, 2}, 3, {2}}, samples);
     trainer.Train(*network, samples, nullptr);
@@ -238,7 +238,7 @@ TEST(TOmbraTrainer, WrittenNetworkReadsBackAndRecallsTheSame) {
     std::remove(file.c_str());
     std::vector<double> mine(1);
     std::vector<double> theirs(1);
-    for (const std::vector<double>& x : samples.input) {
+    for (const std::vector<double>& x : samples.Input) {
         network->Recall(x, mine);
         reread->Recall(x, theirs);
         // The writer keeps 15 significant digits.
@@ -250,10 +250,10 @@ TEST(TOmbraTrainer, WrittenNetworkReadsBackAndRecallsTheSame) {
 TEST(TOmbraTrainer, PenaltyGradientMatchesTheLibrarysPenalty) {
     const std::vector<double> weights = {0.7, -1.3, 0.2, -0.05, 2.5};
     TTrainingSettings quad;
-    quad.penalty = TKQstructure("QUADPENALTY");
-    quad.penalty.SetString("EPSILON1", "0.3");
-    quad.penalty.SetString("EPSILON2", "0.02");
-    quad.penalty.SetString("BETA", "1.7");
+    quad.Penalty = TKQstructure("QUADPENALTY");
+    quad.Penalty.SetString("EPSILON1", "0.3");
+    quad.Penalty.SetString("EPSILON2", "0.02");
+    quad.Penalty.SetString("BETA", "1.7");
     for (const TTrainingSettings& settings : {quad, LwfSettings()}) {
         TOmbraTrainer trainer(settings);
         std::vector<double> gradient(weights.size(), 0.0);
@@ -264,7 +264,7 @@ TEST(TOmbraTrainer, PenaltyGradientMatchesTheLibrarysPenalty) {
             up[i] += 1e-6;
             down[i] -= 1e-6;
             const double numeric = (trainer.Penalty(up) - trainer.Penalty(down)) / 2e-6;
-            EXPECT_NEAR(gradient[i], numeric, 1e-6) << settings.penalty.Name << " " << i;
+            EXPECT_NEAR(gradient[i], numeric, 1e-6) << settings.Penalty.Name << " " << i;
         }
     }
 }
@@ -276,28 +276,28 @@ TEST(TOmbraTrainer, RefusesBadSettings) {
         change(s);
         return s;
     };
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.epochs = 0; })), "Epochs must be >= 1",
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.Epochs = 0; })), "Epochs must be >= 1",
                       "Bad Parameter", op);
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.learningRate = 0; })),
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.LearningRate = 0; })),
                       "Learning rate must be > 0", "Bad Parameter", op);
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.learningRate = NAN; })),
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.LearningRate = NAN; })),
                       "Learning rate must be > 0", "Bad Parameter", op);
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.momentum = 1.0; })),
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.Momentum = 1.0; })),
                       "Momentum must be in [0, 1)", "Bad Parameter", op);
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.initialMinimum = 2.0; })),
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.InitialMinimum = 2.0; })),
                       "Initial weight range is empty", "Bad Parameter", op);
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.penalty.Name = "L2"; })),
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.Penalty.Name = "L2"; })),
                       "Unknown penalty: L2", "Bad Parameter", op);
     EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) {
-                          s.penalty.Name = "LWF";
-                          s.penalty.SetString("FORGETTINGRATE", "fast");
+                          s.Penalty.Name = "LWF";
+                          s.Penalty.SetString("FORGETTINGRATE", "fast");
                       })),
                       "Penalty parameter is not a number", "Bad Parameter", op);
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.centreRate = -0.1; })),
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.CentreRate = -0.1; })),
                       "Centre rate must be >= 0", "Bad Parameter", op);
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.centreRate = NAN; })),
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.CentreRate = NAN; })),
                       "Centre rate must be >= 0", "Bad Parameter", op);
-    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.centreGap = -0.1; })),
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.CentreGap = -0.1; })),
                       "Centre gap must be >= 0", "Bad Parameter", op);
 }
 
@@ -321,9 +321,9 @@ TEST(ReadSamples, TakesTheRowsInUseOldestFirstAndRefusesBadValues) {
     for (double v : {0.1, 0.2, 0.3})
         ring.AppendRow(std::vector<double>{v}, std::vector<double>{v}, nullptr);
     const TSamples samples = ReadSamples(ring);
-    ASSERT_EQ(samples.input.size(), 2u);
-    EXPECT_EQ(samples.input[0][0], 0.2);
-    EXPECT_EQ(samples.target[1][0], 0.3);
+    ASSERT_EQ(samples.Input.size(), 2u);
+    EXPECT_EQ(samples.Input[0][0], 0.2);
+    EXPECT_EQ(samples.Target[1][0], 0.3);
     EXPECT_FALSE(samples.OneHot());
 
     EXPECT_TEXCEPTION(ReadSamples(Data(3, 1, 1, false)), "Data set has no rows", "Bad Data",

@@ -36,32 +36,32 @@ TEST(TrainJobFromArguments, ReadsEveryOption) {
                                {"penalty-params", "LEARNINGRATE=1,FORGETTINGRATE=1e-4"},
                                {"test", "t.dat"},
                                {"consequents", "positive"}});
-    EXPECT_EQ(job.dataFile, "in.dat");
-    EXPECT_EQ(job.weightsFile, "out.wts");
-    EXPECT_EQ(job.testFile, "t.dat");
-    EXPECT_EQ(job.rules, 5);
-    EXPECT_EQ(job.mfIn, (std::vector<int>{2, 3}));
-    EXPECT_EQ(job.mfOut, (std::vector<int>{4}));
-    EXPECT_EQ(job.settings.epochs, 12);
-    EXPECT_EQ(job.settings.learningRate, 0.25);
-    EXPECT_EQ(job.settings.momentum, 0.5);
-    EXPECT_EQ(job.settings.seed, 18446744073709551615ull);
-    EXPECT_EQ(job.settings.initialMinimum, -0.5);
-    EXPECT_EQ(job.settings.initialMaximum, 2.0);
-    EXPECT_FALSE(job.settings.trainInputCentres);
-    EXPECT_TRUE(job.settings.trainOutputCentres);
-    EXPECT_EQ(job.settings.centreRate, 0.002);
-    EXPECT_EQ(job.settings.centreGap, 0.15);
-    EXPECT_EQ(job.settings.penalty.Name, "LWF");
-    EXPECT_TRUE(job.settings.nonNegativeConsequents);
-    EXPECT_EQ(job.settings.penalty.GetParameter("FORGETTINGRATE").Name, "1e-4");
+    EXPECT_EQ(job.DataFile, "in.dat");
+    EXPECT_EQ(job.WeightsFile, "out.wts");
+    EXPECT_EQ(job.TestFile, "t.dat");
+    EXPECT_EQ(job.Rules, 5);
+    EXPECT_EQ(job.MFIn, (std::vector<int>{2, 3}));
+    EXPECT_EQ(job.MFOut, (std::vector<int>{4}));
+    EXPECT_EQ(job.Settings.Epochs, 12);
+    EXPECT_EQ(job.Settings.LearningRate, 0.25);
+    EXPECT_EQ(job.Settings.Momentum, 0.5);
+    EXPECT_EQ(job.Settings.Seed, 18446744073709551615ull);
+    EXPECT_EQ(job.Settings.InitialMinimum, -0.5);
+    EXPECT_EQ(job.Settings.InitialMaximum, 2.0);
+    EXPECT_FALSE(job.Settings.TrainInputCentres);
+    EXPECT_TRUE(job.Settings.TrainOutputCentres);
+    EXPECT_EQ(job.Settings.CentreRate, 0.002);
+    EXPECT_EQ(job.Settings.CentreGap, 0.15);
+    EXPECT_EQ(job.Settings.Penalty.Name, "LWF");
+    EXPECT_TRUE(job.Settings.NonNegativeConsequents);
+    EXPECT_EQ(job.Settings.Penalty.GetParameter("FORGETTINGRATE").Name, "1e-4");
 
     const TTrainJob defaults = Job({{"rules", "2"}});
-    EXPECT_EQ(defaults.mfIn, (std::vector<int>{3}));
-    EXPECT_EQ(defaults.mfOut, (std::vector<int>{2}));
-    EXPECT_EQ(defaults.settings.penalty.Name, "NONE");
-    EXPECT_EQ(defaults.settings.centreRate, 0.0);
-    EXPECT_EQ(defaults.settings.centreGap, 0.0);
+    EXPECT_EQ(defaults.MFIn, (std::vector<int>{3}));
+    EXPECT_EQ(defaults.MFOut, (std::vector<int>{2}));
+    EXPECT_EQ(defaults.Settings.Penalty.Name, "NONE");
+    EXPECT_EQ(defaults.Settings.CentreRate, 0.0);
+    EXPECT_EQ(defaults.Settings.CentreGap, 0.0);
 }
 
 TEST(TrainJobFromArguments, RefusesWhatItCannotUse) {
@@ -93,10 +93,10 @@ TEST(CsvJobFromArguments, ReadsOptionsAndRefusesHalfAHoldOut) {
                                                     {"holdout-every", "3"},
                                                     {"holdout", "b.dat"},
                                                     {"names", "a,b,species"}});
-    EXPECT_EQ(job.options.names, (std::vector<std::string>{"a", "b", "species"}));
-    EXPECT_EQ(job.options.classColumn, "species");
-    EXPECT_EQ(job.options.holdoutEvery, 3);
-    EXPECT_EQ(job.heldOutFile, "b.dat");
+    EXPECT_EQ(job.Options.Names, (std::vector<std::string>{"a", "b", "species"}));
+    EXPECT_EQ(job.Options.ClassColumn, "species");
+    EXPECT_EQ(job.Options.HoldoutEvery, 3);
+    EXPECT_EQ(job.HeldOutFile, "b.dat");
     EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"holdout-every", "3"}}), TrainingUsageError,
                       "--holdout-every and --holdout go together");
     EXPECT_THROW_TEXT(CsvJobFromArguments(files, {{"holdout-every", "1"}, {"holdout", "b.dat"}}),
