@@ -20,6 +20,19 @@ double SigmoidSlope(double net, double value) {
 std::size_t At(int i) {
     return static_cast<std::size_t>(i);
 }
+// One layer of sigmoid neurons fed by `from` through from-major `weights`: the net input and
+// the value of each of its net.size() neurons.
+void SigmoidLayer(const double* weights, const std::vector<double>& from, std::vector<double>& net,
+                  std::vector<double>& value) {
+    const std::size_t count = net.size();
+    for (std::size_t to = 0; to < count; ++to) {
+        double sum = 0.0;
+        for (std::size_t source = 0; source < from.size(); ++source)
+            sum += weights[source * count + to] * from[source];
+        net[to] = sum;
+        value[to] = Sigmoid(sum);
+    }
+}
 }  // namespace
 
 TOmbraModel::TOmbraModel(TOmbra& network) {
@@ -143,20 +156,8 @@ void TOmbraModel::Recall(std::span<const double> input, std::span<double> out) {
     const double* centres = parameters_.data() + Offset(kOutputCentres);
     for (int c = 0; c < nConditions_; ++c)
         mu_[At(c)] = Condition(c, input[At(inputOf_[At(c)])]).Value;
-    for (int r = 0; r < nRules_; ++r) {
-        double net = 0.0;
-        for (int c = 0; c < nConditions_; ++c)
-            net += w2[c * nRules_ + r] * mu_[At(c)];
-        ruleNet_[At(r)] = net;
-        rule_[At(r)] = Sigmoid(net);
-    }
-    for (int a = 0; a < nActions_; ++a) {
-        double net = 0.0;
-        for (int r = 0; r < nRules_; ++r)
-            net += w3[r * nActions_ + a] * rule_[At(r)];
-        actionNet_[At(a)] = net;
-        action_[At(a)] = Sigmoid(net);
-    }
+    SigmoidLayer(w2, mu_, ruleNet_, rule_);
+    SigmoidLayer(w3, rule_, actionNet_, action_);
     std::fill(numerator_.begin(), numerator_.end(), 0.0);
     std::fill(denominator_.begin(), denominator_.end(), 0.0);
     for (int a = 0; a < nActions_; ++a) {
