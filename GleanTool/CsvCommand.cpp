@@ -1,29 +1,45 @@
 #include "GleanTool/CsvCommand.h"
 
-#include "Training/TrainingCommands.h"
+#include "GleanTool/ToolFiles.h"
 
 namespace glean {
 
 namespace {
 
-int RunCsv(std::span<const std::string> words, std::ostream& out) {
-    const TToolArguments arguments = ParseToolArguments(words, CsvOptionNames(), 2);
-    TCsvJob job;
-    try {
-        job = CsvJobFromArguments(arguments.Positional, arguments.Options);
-    } catch (const TrainingUsageError& e) {
-        throw UsageError(e.what());
-    }
-    return RunCsvJob(job, out);
-}
+constexpr const char* kOptions[] = {"class", "outputs", "holdout-every", "holdout", "names"};
 
 }  // namespace
+
+TCsvJob ParseCsvJob(std::span<const std::string> words) {
+    const TToolArguments arguments = ParseToolArguments(words, kOptions, 2);
+    TCsvJob job;
+    job.CsvFile = arguments.Positional[0];
+    job.DataFile = arguments.Positional[1];
+    TCsvOptions& options = job.Options;
+    if (const auto* v = arguments.Value("class")) options.ClassColumn = *v;
+    if (const auto* v = arguments.Value("names")) options.Names = ListOption(*v);
+    if (const auto* v = arguments.Value("outputs")) {
+        options.Outputs = NumberOption<int>("--outputs", *v);
+        if (options.Outputs < 1) throw UsageError("--outputs must be >= 1");
+    }
+    const std::string* every = arguments.Value("holdout-every");
+    const std::string* heldOut = arguments.Value("holdout");
+    if ((every == nullptr) != (heldOut == nullptr)) {
+        throw UsageError("--holdout-every and --holdout go together");
+    }
+    if (every != nullptr) {
+        options.HoldoutEvery = NumberOption<int>("--holdout-every", *every);
+        if (options.HoldoutEvery < 2) throw UsageError("--holdout-every must be >= 2");
+        job.HeldOutFile = *heldOut;
+    }
+    return job;
+}
 
 const TToolCommand CsvCommand = {
     "csv",
     "  csv CSV DATASET [--names NAME,NAME...] [--class COLUMN] [--outputs K]\n"
     "      [--holdout-every N --holdout DATASET]\n"
     "      converts CSV into a data set file scaled into [0, 1] (scaling in DATASET.scale)\n",
-    RunCsv};
+    RunParsedJob<ParseCsvJob, RunCsvJob>};
 
 }  // namespace glean

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "GleanTool/ToolFiles.h"
 #include "RuleEngine/TRuleExporter.h"
 
 namespace glean {

@@ -1,11 +1,8 @@
 #include "GleanTool/FidelityCommand.h"
 
-#include <charconv>
 #include <sstream>
 
-#include "FileHandler/Filer.h"
-#include "FileHandler/NetworkFile.h"
-#include "KQmessage/TException.h"
+#include "GleanTool/ToolFiles.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "RuleEngine/TFidelity.h"
 
@@ -16,12 +13,7 @@ namespace {
 constexpr const char* kOptions[] = {"grid", "data", "conjunction", "outputs", "table"};
 
 int GridPoints(const std::string& text) {
-    int points = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), points);
-    if (error != std::errc() || end != text.data() + text.size()) {
-        throw UsageError("--grid needs a whole number, not \"" + text + "\"");
-    }
-    return points;
+    return NumberOption<int>("--grid", text, "a whole number");
 }
 
 // The inputs of a data set's rows, and whether its expected outputs name classes.
@@ -35,19 +27,8 @@ TDataSamples DataSamples(const std::string& fileName, const TRuleBase& rules) {
     return {TFidelity::Samples(*data, rules), TFidelity::OneHotClasses(*data)};
 }
 
-int RunFidelity(std::span<const std::string> words, std::ostream& out) {
-    const TToolArguments arguments = ParseToolArguments(words, kOptions, 2);
-    if (arguments.Has("grid") == arguments.Has("data")) {
-        throw UsageError("give either --grid or --data");
-    }
-    if (arguments.Has("grid")) GridPoints(arguments.Options.at("grid"));  // before any reading
-    const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[1]);
-    const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(arguments.Positional[0]);
-    return MeasureFidelity(RequireOmbra(*network), *rules, arguments, out);
-}
-
-}  // namespace
-
+// The command after its files are read: the samples chosen by the options, the report on out,
+// the table when asked for.
 int MeasureFidelity(TOmbra& network, const TFuzzyRuleSet& rules, const TToolArguments& arguments,
                     std::ostream& out) {
     const TRuleBase base(rules);
@@ -65,25 +46,18 @@ int MeasureFidelity(TOmbra& network, const TFuzzyRuleSet& rules, const TToolArgu
     return kToolSuccess;
 }
 
-std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName) {
-    FileTools tools;
-    try {
-        return LoadNetworkFile(tools, fileName);
-    } catch (const FileTools::Error& e) {
-        throw ToolFailure(fileName + ": " + e.Message());
-    } catch (const TException& e) {
-        throw ToolFailure(fileName + ": " + e.Message + " (" + e.Kind + "; " + e.Operation + ")");
+int RunFidelity(std::span<const std::string> words, std::ostream& out) {
+    const TToolArguments arguments = ParseToolArguments(words, kOptions, 2);
+    if (arguments.Has("grid") == arguments.Has("data")) {
+        throw UsageError("give either --grid or --data");
     }
+    if (arguments.Has("grid")) GridPoints(arguments.Options.at("grid"));  // before any reading
+    const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[1]);
+    const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(arguments.Positional[0]);
+    return MeasureFidelity(RequireOmbra(*network), *rules, arguments, out);
 }
 
-std::unique_ptr<Data> ReadDataSet(const std::string& fileName) {
-    FileTools tools;
-    std::unique_ptr<Data> data;
-    if (LoadInputDataSet(tools, fileName, data) != SUCCESS || !data) {
-        throw ToolFailure("cannot read the data set " + fileName);
-    }
-    return data;
-}
+}  // namespace
 
 const TToolCommand FidelityCommand = {
     "fidelity",

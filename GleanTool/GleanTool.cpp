@@ -1,15 +1,13 @@
 #include "GleanTool/GleanTool.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "FileHandler/ParseTools.h"
-#include "FileHandler/TRuleFile.h"
 #include "GleanTool/CsvCommand.h"
 #include "GleanTool/ExportCommand.h"
 #include "GleanTool/FidelityCommand.h"
 #include "GleanTool/SvgCommand.h"
+#include "GleanTool/ToolFiles.h"
 #include "GleanTool/TrainCommand.h"
 #include "KQmessage/TException.h"
 
@@ -34,10 +32,6 @@ int Fail(std::ostream& err, const std::string& message, int code) {
 }
 
 }  // namespace
-
-std::span<const TToolCommand* const> ToolCommands() {
-    return kCommands;
-}
 
 std::string ToolUsage() {
     std::string text = "Usage: GleanTool COMMAND ARGUMENTS...\n";
@@ -67,7 +61,7 @@ int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ost
     } catch (const FileTools::Error& e) {
         return Fail(err, e.Message(), kToolFailure);
     } catch (const TException& e) {
-        return Fail(err, e.Message + " (" + e.Kind + "; " + e.Operation + ")", kToolFailure);
+        return Fail(err, ExceptionText(e), kToolFailure);
     }
 }
 
@@ -113,24 +107,6 @@ TOutputMode OutputModeOption(const TToolArguments& arguments) {
     } catch (const ExportError& e) {
         throw UsageError(e.what());
     }
-}
-
-std::unique_ptr<TFuzzyRuleSet> ReadRuleFile(const std::string& fileName) {
-    std::ifstream in(fileName);
-    if (!in) throw ToolFailure("cannot open " + fileName);
-    FileTools tools;
-    try {
-        return TRuleFile::LoadRules(tools, in);
-    } catch (const FileTools::Error& e) {
-        throw ToolFailure(fileName + ": " + e.Message());
-    } catch (const TException& e) {
-        throw ToolFailure(fileName + ": " + e.Message + " (" + e.Kind + "; " + e.Operation + ")");
-    }
-}
-
-void WriteTextFile(const std::string& fileName, const std::string& text) {
-    std::ofstream out(fileName, std::ios::binary);
-    if (!(out << text) || !out.flush()) throw ToolFailure("cannot write " + fileName);
 }
 
 }  // namespace glean

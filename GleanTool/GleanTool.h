@@ -8,12 +8,12 @@
 //   GleanTool train DATASET WEIGHTS --rules R [options]
 //
 // Each subcommand is one unit holding one TToolCommand; the table in GleanTool.cpp lists them,
-// so a new subcommand is one unit and one entry. Exit codes: 0 success, 1 failure, 2 usage.
+// so a new subcommand is one unit and one entry; what several of them share (file readers,
+// message formats, option values) is in ToolFiles.h. Exit codes: 0 success, 1 failure, 2 usage.
 // Every message goes to standard error as "GleanTool: <text>".
 #pragma once
 
 #include <map>
-#include <memory>
 #include <ostream>
 #include <span>
 #include <stdexcept>
@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "RuleEngine/TRuleEvaluator.h"
-#include "RuleObject/RuleObject.h"
 
 namespace glean {
 
@@ -49,8 +48,12 @@ struct TToolCommand {
     int (*Run)(std::span<const std::string> arguments, std::ostream& out);
 };
 
-// The subcommands, in the order the usage text lists them.
-std::span<const TToolCommand* const> ToolCommands();
+// A command's Run made of a parser of its arguments into a job and the runner of that job.
+template <auto Parse, auto RunJob>
+int RunParsedJob(std::span<const std::string> arguments, std::ostream& out) {
+    return RunJob(Parse(arguments), out);
+}
+
 // "Usage: GleanTool COMMAND ..." with every command's usage lines.
 std::string ToolUsage();
 
@@ -65,6 +68,11 @@ struct TToolArguments {
     std::map<std::string, std::string> Options;
 
     bool Has(const std::string& name) const { return Options.count(name) > 0; }
+    // The value of option `name`, or null when it was not given.
+    const std::string* Value(const std::string& name) const {
+        const auto found = Options.find(name);
+        return found == Options.end() ? nullptr : &found->second;
+    }
 };
 TToolArguments ParseToolArguments(std::span<const std::string> arguments,
                                   std::span<const char* const> allowed, std::size_t positional);
@@ -73,10 +81,5 @@ TToolArguments ParseToolArguments(std::span<const std::string> arguments,
 // Throws UsageError for unknown names.
 TConjunction ConjunctionOption(const TToolArguments& arguments);
 TOutputMode OutputModeOption(const TToolArguments& arguments);
-
-// Reads a rule file. Throws ToolFailure when it cannot be opened; the reader's exceptions pass.
-std::unique_ptr<TFuzzyRuleSet> ReadRuleFile(const std::string& fileName);
-// Writes text to a file, replacing it. Throws ToolFailure when that fails.
-void WriteTextFile(const std::string& fileName, const std::string& text);
 
 }  // namespace glean

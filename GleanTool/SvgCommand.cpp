@@ -5,7 +5,7 @@
 
 #include "Charts/TMembershipChart.h"
 #include "Charts/TRuleMap.h"
-#include "GleanTool/FidelityCommand.h"
+#include "GleanTool/ToolFiles.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "RuleEngine/TFidelity.h"
 #include "RuleEngine/TRuleExporter.h"

@@ -1,23 +1,88 @@
 #include "GleanTool/TrainCommand.h"
 
-#include "Training/TrainingCommands.h"
+#include <cstdint>
+
+#include "GleanTool/ToolFiles.h"
 
 namespace glean {
 
 namespace {
 
-int RunTrain(std::span<const std::string> words, std::ostream& out) {
-    const TToolArguments arguments = ParseToolArguments(words, TrainOptionNames(), 2);
-    TTrainJob job;
-    try {
-        job = TrainJobFromArguments(arguments.Positional, arguments.Options);
-    } catch (const TrainingUsageError& e) {
-        throw UsageError(e.what());
+constexpr const char* kOptions[] = {"rules",          "mf-in",       "mf-out",     "epochs",
+                                    "rate",           "momentum",    "seed",       "init",
+                                    "centres",        "centre-rate", "centre-gap", "penalty",
+                                    "penalty-params", "test",        "consequents"};
+
+std::vector<int> Counts(const std::string& option, const std::string& text) {
+    std::vector<int> counts;
+    for (const std::string& part : ListOption(text))
+        counts.push_back(NumberOption<int>(option, part));
+    return counts;
+}
+
+void ReadCentres(const std::string& text, TTrainingSettings& settings) {
+    if (text != "none" && text != "input" && text != "output" && text != "both") {
+        throw UsageError("--centres takes none, input, output or both, not \"" + text + "\"");
     }
-    return RunTrainJob(job, out);
+    settings.TrainInputCentres = text == "input" || text == "both";
+    settings.TrainOutputCentres = text == "output" || text == "both";
+}
+
+void ReadPenaltyParams(const std::string& text, TKQstructure& penalty) {
+    for (const std::string& pair : ListOption(text)) {
+        const auto equals = pair.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            throw UsageError("--penalty-params takes KEY=VALUE pairs, not \"" + pair + "\"");
+        }
+        penalty.SetString(pair.substr(0, equals), pair.substr(equals + 1));
+    }
 }
 
 }  // namespace
+
+TTrainJob ParseTrainJob(std::span<const std::string> words) {
+    const TToolArguments arguments = ParseToolArguments(words, kOptions, 2);
+    const std::string* rules = arguments.Value("rules");
+    if (rules == nullptr) throw UsageError("--rules is required");
+    TTrainJob job;
+    job.Rules = NumberOption<int>("--rules", *rules);
+    job.DataFile = arguments.Positional[0];
+    job.WeightsFile = arguments.Positional[1];
+    TTrainingSettings& s = job.Settings;
+    if (const auto* v = arguments.Value("mf-in")) job.MFIn = Counts("--mf-in", *v);
+    if (const auto* v = arguments.Value("mf-out")) job.MFOut = Counts("--mf-out", *v);
+    if (const auto* v = arguments.Value("epochs")) s.Epochs = NumberOption<int>("--epochs", *v);
+    if (const auto* v = arguments.Value("rate")) {
+        s.LearningRate = NumberOption<double>("--rate", *v);
+    }
+    if (const auto* v = arguments.Value("momentum")) {
+        s.Momentum = NumberOption<double>("--momentum", *v);
+    }
+    if (const auto* v = arguments.Value("seed")) s.Seed = NumberOption<std::uint64_t>("--seed", *v);
+    if (const auto* v = arguments.Value("init")) {
+        const std::vector<std::string> range = ListOption(*v);
+        if (range.size() != 2) throw UsageError("--init takes LOW,HIGH");
+        s.InitialMinimum = NumberOption<double>("--init", range[0]);
+        s.InitialMaximum = NumberOption<double>("--init", range[1]);
+    }
+    if (const auto* v = arguments.Value("centres")) ReadCentres(*v, s);
+    if (const auto* v = arguments.Value("centre-rate")) {
+        s.CentreRate = NumberOption<double>("--centre-rate", *v);
+    }
+    if (const auto* v = arguments.Value("centre-gap")) {
+        s.CentreGap = NumberOption<double>("--centre-gap", *v);
+    }
+    if (const auto* v = arguments.Value("penalty")) s.Penalty.Name = *v;
+    if (const auto* v = arguments.Value("penalty-params")) ReadPenaltyParams(*v, s.Penalty);
+    if (const auto* v = arguments.Value("test")) job.TestFile = *v;
+    if (const auto* v = arguments.Value("consequents")) {
+        if (*v != "any" && *v != "positive") {
+            throw UsageError("--consequents takes any or positive, not \"" + *v + "\"");
+        }
+        s.NonNegativeConsequents = *v == "positive";
+    }
+    return job;
+}
 
 const TToolCommand TrainCommand = {
     "train",
@@ -28,6 +93,6 @@ const TToolCommand TrainCommand = {
     "        [--penalty NONE|QUADPENALTY|LWF] [--penalty-params KEY=VALUE[,KEY=VALUE...]]\n"
     "        [--test DATASET]\n"
     "      trains a fuzzy network on the data set and writes its weight file\n",
-    RunTrain};
+    RunParsedJob<ParseTrainJob, RunTrainJob>};
 
 }  // namespace glean

@@ -1,3 +1,5 @@
+#include "GleanTool/TrainCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "GleanTool/GleanTool.h"
+#include "support/TestSupport.h"
 #include "tests/GleanTool/ToolRun.h"
 
 namespace glean {
@@ -16,6 +18,92 @@ namespace fs = std::filesystem;
 
 using test::Tool;
 using test::ToolRun;
+
+TTrainJob Job(const std::vector<std::string>& options) {
+    std::vector<std::string> words = {"in.dat", "out.wts"};
+    words.insert(words.end(), options.begin(), options.end());
+    return ParseTrainJob(words);
+}
+
+TEST(ParseTrainJob, ReadsEveryOption) {
+    const TTrainJob job = Job({"--rules",          "5",
+                               "--mf-in",          "2,3",
+                               "--mf-out",         "4",
+                               "--epochs",         "12",
+                               "--rate",           "0.25",
+                               "--momentum",       "0.5",
+                               "--seed",           "18446744073709551615",
+                               "--init",           "-0.5,2",
+                               "--centres",        "output",
+                               "--centre-rate",    "0.002",
+                               "--centre-gap",     "0.15",
+                               "--penalty",        "LWF",
+                               "--penalty-params", "LEARNINGRATE=1,FORGETTINGRATE=1e-4",
+                               "--test",           "t.dat",
+                               "--consequents",    "positive"});
+    EXPECT_EQ(job.DataFile, "in.dat");
+    EXPECT_EQ(job.WeightsFile, "out.wts");
+    EXPECT_EQ(job.TestFile, "t.dat");
+    EXPECT_EQ(job.Rules, 5);
+    EXPECT_EQ(job.MFIn, (std::vector<int>{2, 3}));
+    EXPECT_EQ(job.MFOut, (std::vector<int>{4}));
+    const TTrainingSettings& s = job.Settings;
+    EXPECT_EQ(s.Epochs, 12);
+    EXPECT_EQ(s.LearningRate, 0.25);
+    EXPECT_EQ(s.Momentum, 0.5);
+    EXPECT_EQ(s.Seed, 18446744073709551615ull);
+    EXPECT_EQ(s.InitialMinimum, -0.5);
+    EXPECT_EQ(s.InitialMaximum, 2.0);
+    EXPECT_FALSE(s.TrainInputCentres);
+    EXPECT_TRUE(s.TrainOutputCentres);
+    EXPECT_EQ(s.CentreRate, 0.002);
+    EXPECT_EQ(s.CentreGap, 0.15);
+    EXPECT_EQ(s.Penalty.Name, "LWF");
+    EXPECT_EQ(s.Penalty.GetParameter("FORGETTINGRATE").Name, "1e-4");
+    EXPECT_TRUE(s.NonNegativeConsequents);
+
+    const TTrainJob defaults = Job({"--rules", "2"});
+    EXPECT_EQ(defaults.MFIn, (std::vector<int>{3}));
+    EXPECT_EQ(defaults.MFOut, (std::vector<int>{2}));
+    EXPECT_EQ(defaults.TestFile, "");
+    EXPECT_EQ(defaults.Settings.Penalty.Name, "NONE");
+    EXPECT_EQ(defaults.Settings.CentreRate, 0.0);
+    EXPECT_EQ(defaults.Settings.CentreGap, 0.0);
+    EXPECT_FALSE(defaults.Settings.NonNegativeConsequents);
+    for (const char* centres : {"none", "input", "both"}) {
+        const TTrainingSettings c = Job({"--rules", "2", "--centres", centres}).Settings;
+        EXPECT_EQ(c.TrainInputCentres, centres != std::string("none")) << centres;
+        EXPECT_EQ(c.TrainOutputCentres, centres == std::string("both")) << centres;
+    }
+}
+
+TEST(ParseTrainJob, RefusesValuesItsOptionsCannotTake) {
+    const struct {
+        std::vector<std::string> Options;
+        const char* Message;
+    } cases[] = {
+        {{}, "--rules is required"},
+        {{"--epochs", "x"}, "--rules is required"},  // checked first
+        {{"--rules", "two"}, "--rules needs a number, not \"two\""},
+        {{"--rules", "2", "--rate", "0.1x"}, "--rate needs a number, not \"0.1x\""},
+        {{"--rules", "2", "--rate", "inf"}, "--rate needs a finite number"},
+        {{"--rules", "2", "--mf-in", "2,,3"}, "--mf-in needs a number, not \"\""},
+        {{"--rules", "2", "--init", "1"}, "--init takes LOW,HIGH"},
+        {{"--rules", "2", "--init", "0,1,2"}, "--init takes LOW,HIGH"},
+        {{"--rules", "2", "--seed", "-1"}, "--seed needs a number, not \"-1\""},
+        {{"--rules", "2", "--centre-gap", "wide"}, "--centre-gap needs a number, not \"wide\""},
+        {{"--rules", "2", "--centres", "all"},
+         "--centres takes none, input, output or both, not \"all\""},
+        {{"--rules", "2", "--consequents", "negative"},
+         "--consequents takes any or positive, not \"negative\""},
+        {{"--rules", "2", "--penalty-params", "EPSILON1"},
+         "--penalty-params takes KEY=VALUE pairs, not \"EPSILON1\""},
+        {{"--rules", "2", "--penalty-params", "=1"},
+         "--penalty-params takes KEY=VALUE pairs, not \"=1\""},
+    };
+    for (const auto& c : cases)
+        EXPECT_THROW_TEXT(Job(c.Options), UsageError, c.Message);
+}
 
 // The csv and train commands through the program's dispatch: usage mistakes give 2 and the
 // usage, failures 1, and a CSV file becomes a weight file the other commands read.

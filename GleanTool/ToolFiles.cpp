@@ -1,0 +1,91 @@
+#include "GleanTool/ToolFiles.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <type_traits>
+
+#include "FileHandler/NetworkFile.h"
+#include "FileHandler/ParseTools.h"
+#include "FileHandler/TRuleFile.h"
+#include "Training/TrainingJobs.h"
+
+namespace glean {
+
+namespace {
+// What `read` returns; its reader's failures become ToolFailure naming the file.
+template <class Read>
+auto NamingTheFile(const std::string& fileName, Read read) {
+    try {
+        return read();
+    } catch (const FileTools::Error& e) {
+        throw ToolFailure(fileName + ": " + e.Message());
+    } catch (const TException& e) {
+        throw ToolFailure(fileName + ": " + ExceptionText(e));
+    }
+}
+}  // namespace
+
+std::string ExceptionText(const TException& error) {
+    return error.Message + " (" + error.Kind + "; " + error.Operation + ")";
+}
+
+std::unique_ptr<TFuzzyRuleSet> ReadRuleFile(const std::string& fileName) {
+    std::ifstream in(fileName);
+    if (!in) throw ToolFailure("cannot open " + fileName);
+    return NamingTheFile(fileName, [&in] {
+        FileTools tools;
+        return TRuleFile::LoadRules(tools, in);
+    });
+}
+
+std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName) {
+    return NamingTheFile(fileName, [&fileName] {
+        FileTools tools;
+        return LoadNetworkFile(tools, fileName);
+    });
+}
+
+std::unique_ptr<Data> ReadDataSet(const std::string& fileName) {
+    std::unique_ptr<Data> data = LoadDataSetFile(fileName);
+    if (!data) throw ToolFailure("cannot read the data set " + fileName);
+    return data;
+}
+
+void WriteTextFile(const std::string& fileName, const std::string& text) {
+    std::ofstream out(fileName, std::ios::binary);
+    if (!(out << text) || !out.flush()) throw ToolFailure("cannot write " + fileName);
+}
+
+template <class Number>
+Number NumberOption(const std::string& option, const std::string& text, const char* what) {
+    Number value{};
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end) {
+        throw UsageError(option + " needs " + what + ", not \"" + text + "\"");
+    }
+    if constexpr (std::is_floating_point_v<Number>) {
+        if (!std::isfinite(value)) throw UsageError(option + " needs a finite number");
+    }
+    return value;
+}
+
+template int NumberOption<int>(const std::string&, const std::string&, const char*);
+template std::uint64_t NumberOption<std::uint64_t>(const std::string&, const std::string&,
+                                                   const char*);
+template double NumberOption<double>(const std::string&, const std::string&, const char*);
+
+std::vector<std::string> ListOption(const std::string& text) {
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    for (;;) {
+        const auto at = text.find(',', start);
+        parts.push_back(text.substr(start, at - start));
+        if (at == std::string::npos) return parts;
+        start = at + 1;
+    }
+}
+
+}  // namespace glean
