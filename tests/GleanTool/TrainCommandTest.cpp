@@ -110,13 +110,13 @@ TEST(ParseTrainJob, RefusesValuesItsOptionsCannotTake) {
 class TrainCommandRun : public testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("glean-train-" + std::to_string(getpid()));
-        fs::create_directories(folder);
+        folder_ = fs::temp_directory_path() / ("glean-train-" + std::to_string(getpid()));
+        fs::create_directories(folder_);
     }
-    void TearDown() override { fs::remove_all(folder); }
-    std::string Scratch(const char* name) const { return (folder / name).string(); }
+    void TearDown() override { fs::remove_all(folder_); }
+    std::string Scratch(const char* name) const { return (folder_ / name).string(); }
 
-    fs::path folder;
+    fs::path folder_;
 };
 
 TEST_F(TrainCommandRun, UsageMistakesAndFailures) {
