@@ -89,9 +89,9 @@ char* WriteFixedGeneral(char* out, double value) {
 
 char* WriteGeneralNumber(char* out, double value) {
     if (char* end = WriteFixedGeneral(out, value)) return end;
-    constexpr int Precision = 6;
+    constexpr int kPrecision = 6;
     const auto [end, error] =
-        std::to_chars(out, out + GeneralNumberSize, value, std::chars_format::general, Precision);
+        std::to_chars(out, out + GeneralNumberSize, value, std::chars_format::general, kPrecision);
     GLEAN_CHECK(error == std::errc());
     return end;
 }
