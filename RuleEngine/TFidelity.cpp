@@ -22,18 +22,6 @@ int AtomCount(const TRuleExpression& expression) {
     return count;
 }
 
-// The position of the first largest value that is not NaN; -1 when every value is NaN.
-int LargestOutput(std::span<const double> values) {
-    int largest = -1;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (std::isnan(values[i])) continue;
-        if (largest < 0 || values[i] > values[static_cast<std::size_t>(largest)]) {
-            largest = static_cast<int>(i);
-        }
-    }
-    return largest;
-}
-
 std::string Fixed(double value, int decimals) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);

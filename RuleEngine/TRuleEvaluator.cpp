@@ -28,6 +28,17 @@ TOutputMode OutputModeNamed(const std::string& name) {
     throw ExportError("unknown output mode \"" + name + "\" (singletons or triangles)");
 }
 
+int LargestOutput(std::span<const double> values) {
+    int largest = -1;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (std::isnan(values[i])) continue;
+        if (largest < 0 || values[i] > values[static_cast<std::size_t>(largest)]) {
+            largest = static_cast<int>(i);
+        }
+    }
+    return largest;
+}
+
 const char* ConjunctionName(TConjunction conjunction) {
     return conjunction == TConjunction::Minimum ? "minimum" : "product";
 }

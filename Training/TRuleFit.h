@@ -1,0 +1,83 @@
+// From a table of measurements to a fuzzy network whose rules are the model, in the names and
+// units of the data.
+//
+// Every column is scaled into [0, 1] by the minimum and maximum of the rows fitted on; the rule
+// base is learned on the scaled rows alone (TRuleLearner: its shape chosen by cross-validation on
+// those rows, never on any other), carried by a network (TRuleNetwork), and read off that network
+// by the rule extraction with both thresholds at 0, the labels naming every variable after its
+// column. A classification has one output per class, named after the class, with the terms No
+// and Yes; the predicted class is the one with the largest output.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Ombra/TOmbra.h"
+#include "Ombra/TOmbraLabel.h"
+#include "RuleEngine/TOriginalUnits.h"
+#include "RuleObject/RuleObject.h"
+#include "Training/CsvConverter.h"
+#include "Training/TRuleSearch.h"
+
+namespace glean {
+
+// Rows in the units of the data, and what they should predict.
+struct TFitTable {
+    std::vector<std::string> InputNames;      // one per input column
+    std::vector<std::vector<double>> Inputs;  // one row each
+    std::string TargetName;
+    std::vector<std::string> ClassNames;  // classification: the classes in order; empty: regression
+    std::vector<int> Classes;             // classification: each row's class
+    std::vector<double> Targets;          // regression: each row's target
+
+    bool Classifying() const { return !ClassNames.empty(); }
+    std::size_t Size() const { return Inputs.size(); }
+};
+
+struct TFitSettings {
+    int MaxRules = 10;
+    int MaxConditions = 4;
+    std::ostream* Progress = nullptr;  // one line per shape tried; none when null
+};
+
+struct TRuleModel {
+    std::unique_ptr<TOmbra> Network;  // works on scaled values
+    std::unique_ptr<TOmbraLabel> Labels;
+    std::vector<TColumnScale> Scaling;     // inputs, then outputs ("<target>=<class>" per class)
+    std::unique_ptr<TFuzzyRuleSet> Rules;  // what Glean extracts, in scaled units
+    std::unique_ptr<TFuzzyRuleSet> OriginalRules;  // the same in the units of the data
+    TRuleShape Shape;
+
+    std::vector<TValueRange> InputRanges() const;
+    std::vector<TValueRange> OutputRanges() const;
+};
+
+// The outputs for every row, in the units of the data (a regression output in the target's
+// units): the network's, and the rule base's (as the rule engine runs it: minimum, singleton
+// outputs; NaN where no rule fires).
+std::vector<std::vector<double>> NetworkOutputs(const TRuleModel& model,
+                                                const std::vector<std::vector<double>>& rows);
+std::vector<std::vector<double>> RuleOutputs(const TRuleModel& model,
+                                             const std::vector<std::vector<double>>& rows);
+
+// Fits a model. Throws TException (kind "Bad Data", operation "FitRuleModel") for a table
+// without inputs, with fewer than 10 rows, a row of another width, a value that is not finite,
+// a class out of range, fewer than two classes or a target that does not vary.
+TRuleModel FitRuleModel(const TFitTable& table, const TFitSettings& settings);
+
+// How a model does on rows in the units of the data.
+struct TModelFigures {
+    int Rows = 0;
+    int Silent = 0;           // rows on which no rule fires (for any output)
+    double RuleScore = 0;     // accuracy, or R^2 over the rows where some rule fires
+    double NetworkScore = 0;  // accuracy, or R^2
+    double RuleRmse = 0;      // regression: over the rows where some rule fires
+    double NetworkRmse = 0;   // regression
+    double Agreement = 0;     // classification: share of rows where both pick one class
+    double Difference = 0;    // regression: RMS of rules minus network, where some rule fires
+};
+TModelFigures MeasureModel(const TRuleModel& model, const TFitTable& table);
+
+}  // namespace glean
