@@ -183,7 +183,7 @@ TRuleModel FitRuleModel(const TFitTable& table, const TFitSettings& settings) {
     search.Progress = settings.Progress;
     const TLearnedRuleBase base = LearnRuleBase(rows, search);
     model.Shape = base.Shape;
-    model.Network = MakeRuleNetwork(base, rows);
+    model.Network = MakeRuleNetwork(base, rows, settings.Seed);
     model.Labels = MakeLabels(table, base);
     model.Rules = Extract(*model.Network, *model.Labels);
     GLEAN_CHECK(model.Rules->RuleList->numRules() == int(base.Rules.size()));

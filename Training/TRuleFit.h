@@ -9,6 +9,7 @@
 // and Yes; the predicted class is the one with the largest output.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -39,6 +40,7 @@ struct TFitTable {
 struct TFitSettings {
     int MaxRules = 10;
     int MaxConditions = 4;
+    std::uint64_t Seed = 1;            // the jitter of the rows the network is trained on
     std::ostream* Progress = nullptr;  // one line per shape tried; none when null
 };
 

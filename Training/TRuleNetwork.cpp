@@ -153,13 +153,14 @@ std::unique_ptr<TOmbra> EmptyNetwork(const TLearnedRuleBase& base) {
 
 }  // namespace
 
-std::unique_ptr<TOmbra> MakeRuleNetwork(const TLearnedRuleBase& base, const TLearningRows& rows) {
+std::unique_ptr<TOmbra> MakeRuleNetwork(const TLearnedRuleBase& base, const TLearningRows& rows,
+                                        std::uint64_t seed) {
     std::unique_ptr<TOmbra> network = EmptyNetwork(base);
     TOmbraModel model(*network);
     const TRuleNetworkLayout layout(base, model);
     // What the network is trained to answer: the rules' outputs, where some rule fires.
     std::vector<std::vector<double>> inputs, targets;
-    std::mt19937_64 generator(1);
+    std::mt19937_64 generator(seed);
     const int copies = std::clamp(
         int(kDistilledRows / double(std::max<std::size_t>(rows.Size(), 1))) - 1, 0, kMostCopies);
     for (std::size_t i = 0; i < rows.Size(); ++i) {

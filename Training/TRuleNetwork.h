@@ -16,6 +16,7 @@
 // factor G, and so what Glean reads off, stay as they were learned.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "Ombra/TOmbra.h"
@@ -23,7 +24,9 @@
 
 namespace glean {
 
-// The network for `base`, trained on the inputs of `rows` (scaled, as the rule base's).
-std::unique_ptr<TOmbra> MakeRuleNetwork(const TLearnedRuleBase& base, const TLearningRows& rows);
+// The network for `base`, trained on the inputs of `rows` (scaled, as the rule base's); `seed`
+// draws the jitter of the copied rows.
+std::unique_ptr<TOmbra> MakeRuleNetwork(const TLearnedRuleBase& base, const TLearningRows& rows,
+                                        std::uint64_t seed = 1);
 
 }  // namespace glean
