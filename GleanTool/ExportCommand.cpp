@@ -35,6 +35,9 @@ const TToolCommand ExportCommand = {
     "export",
     "  export RULES ENGINE [--conjunction minimum|product] [--outputs singletons|triangles]\n"
     "      writes the rule file as ENGINE.fll (fuzzylite), ENGINE.fis or ENGINE.fcl\n",
+    "  --conjunction minimum|product   how \"and\" joins conditions (default: minimum)\n"
+    "  --outputs singletons|triangles  the output terms as singletons, or triangles with a\n"
+    "                                  centroid (default: singletons)\n",
     RunExport};
 
 }  // namespace glean

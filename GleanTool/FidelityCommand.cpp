@@ -65,6 +65,12 @@ const TToolCommand FidelityCommand = {
     "           [--outputs singletons|triangles] [--table FILE]\n"
     "      compares the rules with the network on N points per input or on a data set;\n"
     "      for a data set of one-hot classes, also how often both pick the same class\n",
+    "  --grid N                        N evenly spaced values per input (no default: give --grid\n"
+    "                                  or --data)\n"
+    "  --data DATASET                  the inputs of a data set file\n"
+    "  --conjunction minimum|product   how \"and\" joins conditions (default: minimum)\n"
+    "  --outputs singletons|triangles  output terms (default: singletons)\n"
+    "  --table FILE                    also write every sample with both outputs (default: none)\n",
     RunFidelity};
 
 }  // namespace glean

@@ -31,7 +31,22 @@ int Fail(std::ostream& err, const std::string& message, int code) {
     return code;
 }
 
+bool Named(std::span<const char* const> names, const std::string& name) {
+    return std::any_of(names.begin(), names.end(),
+                       [&](const char* option) { return name == option; });
+}
+
+std::string CommandHelp(const TToolCommand& command) {
+    std::string usage = command.Usage;
+    return "Usage: GleanTool " + usage.substr(usage.find_first_not_of(' ')) + "Options:\n" +
+           command.Options;
+}
+
 }  // namespace
+
+std::string ToolVersion() {
+    return std::string("GleanTool ") + GLEAN_VERSION;
+}
 
 std::string ToolUsage() {
     std::string text = "Usage: GleanTool COMMAND ARGUMENTS...\n";
@@ -47,9 +62,17 @@ int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ost
         out << ToolUsage();
         return kToolSuccess;
     }
+    if (name == "--version") {
+        out << ToolVersion() << '\n';
+        return kToolSuccess;
+    }
     const TToolCommand* command = FindCommand(name);
     if (!command) return Fail(err, "unknown command \"" + name + "\"", kToolUsage);
     const std::vector<std::string> arguments(argv + 2, argv + argc);
+    if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
+        out << CommandHelp(*command);
+        return kToolSuccess;
+    }
     try {
         return command->Run(arguments, out);
     } catch (const UsageError& e) {
@@ -66,7 +89,8 @@ int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ost
 }
 
 TToolArguments ParseToolArguments(std::span<const std::string> arguments,
-                                  std::span<const char* const> allowed, std::size_t positional) {
+                                  std::span<const char* const> allowed, std::size_t positional,
+                                  std::span<const char* const> flags) {
     TToolArguments result;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
@@ -75,10 +99,13 @@ TToolArguments ParseToolArguments(std::span<const std::string> arguments,
             continue;
         }
         const std::string name = word.substr(2);
-        if (std::none_of(allowed.begin(), allowed.end(),
-                         [&](const char* option) { return name == option; })) {
-            throw UsageError("unknown option \"" + word + "\"");
+        if (Named(flags, name)) {
+            if (!result.Options.emplace(name, "").second) {
+                throw UsageError("option \"" + word + "\" given twice");
+            }
+            continue;
         }
+        if (!Named(allowed, name)) throw UsageError("unknown option \"" + word + "\"");
         if (i + 1 == arguments.size()) throw UsageError("option \"" + word + "\" needs a value");
         if (!result.Options.emplace(name, arguments[++i]).second) {
             throw UsageError("option \"" + word + "\" given twice");

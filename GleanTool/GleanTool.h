@@ -9,7 +9,9 @@
 //
 // Each subcommand is one unit holding one TToolCommand; the table in GleanTool.cpp lists them,
 // so a new subcommand is one unit and one entry; what several of them share (file readers,
-// message formats, option values) is in ToolFiles.h. Exit codes: 0 success, 1 failure, 2 usage.
+// message formats, option values) is in ToolFiles.h. "GleanTool COMMAND --help" prints the
+// command's usage and options with their defaults; "GleanTool --version" the version.
+// Exit codes: 0 success, 1 failure, 2 usage.
 // Every message goes to standard error as "GleanTool: <text>".
 #pragma once
 
@@ -42,7 +44,8 @@ public:
 
 struct TToolCommand {
     const char* Name;
-    const char* Usage;  // the command's usage lines, each ending in a new line
+    const char* Usage;    // the command's usage lines, each ending in a new line
+    const char* Options;  // one line per option with its default, for "COMMAND --help"
     // Runs with the arguments after the command's name; returns the exit code. May throw
     // UsageError, ToolFailure, ExportError, TException and FileTools::Error.
     int (*Run)(std::span<const std::string> arguments, std::ostream& out);
@@ -56,13 +59,15 @@ int RunParsedJob(std::span<const std::string> arguments, std::ostream& out) {
 
 // "Usage: GleanTool COMMAND ..." with every command's usage lines.
 std::string ToolUsage();
+// "GleanTool <version>".
+std::string ToolVersion();
 
 // The whole program; returns the exit code.
 int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ostream& err);
 
-// Positional arguments and "--name value" options. Throws UsageError for an option not in
-// `allowed`, an option without its value, one given twice, or a count of positional arguments
-// other than `positional`.
+// Positional arguments, "--name value" options and "--name" flags (stored with an empty value).
+// Throws UsageError for an option in neither `allowed` nor `flags`, an option without its value,
+// one given twice, or a count of positional arguments other than `positional`.
 struct TToolArguments {
     std::vector<std::string> Positional;
     std::map<std::string, std::string> Options;
@@ -75,7 +80,8 @@ struct TToolArguments {
     }
 };
 TToolArguments ParseToolArguments(std::span<const std::string> arguments,
-                                  std::span<const char* const> allowed, std::size_t positional);
+                                  std::span<const char* const> allowed, std::size_t positional,
+                                  std::span<const char* const> flags = {});
 
 // The conjunction and output mode of "--conjunction" and "--outputs" (defaults when absent).
 // Throws UsageError for unknown names.

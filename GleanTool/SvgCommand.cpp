@@ -120,6 +120,8 @@ const TToolCommand SvgCommand = {
     "  svg RULES PREFIX [--weights WEIGHTS --data DATASET]\n"
     "      draws the rule file as SVG: PREFIX-<variable>.svg per variable, PREFIX-rules.svg;\n"
     "      with a network and a data set, the samples' memberships on the charts\n",
+    "  --weights WEIGHTS  the network whose outputs the output charts show (default: none)\n"
+    "  --data DATASET     the samples to show, with --weights (default: none)\n",
     RunSvg};
 
 }  // namespace glean

@@ -88,4 +88,21 @@ std::vector<std::string> ListOption(const std::string& text) {
     }
 }
 
+void ReadCsvFormat(const TToolArguments& arguments, TCsvOptions& options) {
+    options.NoHeader = arguments.Has("no-header");
+    if (const auto* v = arguments.Value("delimiter")) {
+        if (*v == "tab") {
+            options.Delimiter = '\t';
+        } else if (v->size() == 1) {
+            options.Delimiter = v->front();
+        } else {
+            throw UsageError("--delimiter needs one character or \"tab\", not \"" + *v + "\"");
+        }
+    }
+    if (const auto* v = arguments.Value("skip-lines")) {
+        options.SkipLines = NumberOption<int>("--skip-lines", *v, "a whole number");
+        if (options.SkipLines < 0) throw UsageError("--skip-lines must be >= 0");
+    }
+}
+
 }  // namespace glean

@@ -12,6 +12,7 @@
 #include "KQmessage/TException.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "RuleObject/RuleObject.h"
+#include "Training/CsvConverter.h"
 
 namespace glean {
 
@@ -37,5 +38,9 @@ Number NumberOption(const std::string& option, const std::string& text,
                     const char* what = "a number");
 // The parts of a comma-separated option value, empty ones kept ("" is one empty part).
 std::vector<std::string> ListOption(const std::string& text);
+// The CSV format options "--no-header", "--delimiter C" (one character, or "tab") and
+// "--skip-lines N" into `options`. Throws UsageError for a delimiter of another length and a
+// negative count.
+void ReadCsvFormat(const TToolArguments& arguments, TCsvOptions& options);
 
 }  // namespace glean

@@ -93,6 +93,21 @@ const TToolCommand TrainCommand = {
     "        [--penalty NONE|QUADPENALTY|LWF] [--penalty-params KEY=VALUE[,KEY=VALUE...]]\n"
     "        [--test DATASET]\n"
     "      trains a fuzzy network on the data set and writes its weight file\n",
+    "  --rules R                    rule neurons (required)\n"
+    "  --mf-in N[,N...]             MFs per input, one for all or one each (default: 3)\n"
+    "  --mf-out M[,M...]            MFs per output (default: 2)\n"
+    "  --epochs E                   passes over the data (default: 1000)\n"
+    "  --rate L                     step size (default: 0.1)\n"
+    "  --momentum M                 momentum in [0, 1) (default: 0.9)\n"
+    "  --seed S                     initial weights and sample order (default: 1)\n"
+    "  --init LOW,HIGH              range of the initial weights (default: -1,1)\n"
+    "  --centres none|input|output|both  MF centres trained (default: none)\n"
+    "  --centre-rate L              step size of the centres (default: --rate)\n"
+    "  --centre-gap G               least distance of trained centres (default: 0)\n"
+    "  --consequents any|positive   sign of the rule-to-action weights (default: any)\n"
+    "  --penalty NONE|QUADPENALTY|LWF  weight penalty (default: NONE)\n"
+    "  --penalty-params K=V,...     the penalty's parameters (default: the library's)\n"
+    "  --test DATASET               a data set to report the fit on (default: none)\n",
     RunParsedJob<ParseTrainJob, RunTrainJob>};
 
 }  // namespace glean

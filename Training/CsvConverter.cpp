@@ -30,67 +30,39 @@ std::string Trim(const std::string& text) {
     return field;
 }
 
-std::vector<std::string> SplitLine(const std::string& line) {
+std::vector<std::string> SplitLine(const std::string& line, char delimiter) {
     std::vector<std::string> fields;
     std::string::size_type start = 0;
     for (;;) {
-        const auto comma = line.find(',', start);
-        fields.push_back(Trim(line.substr(start, comma - start)));
-        if (comma == std::string::npos) return fields;
-        start = comma + 1;
+        const auto at = line.find(delimiter, start);
+        fields.push_back(Trim(line.substr(start, at - start)));
+        if (at == std::string::npos) return fields;
+        start = at + 1;
     }
 }
 
-// A whole field as a finite number, read the same in every locale.
-bool ParseNumber(const std::string& field, double& value) {
-    const char* end = field.data() + field.size();
-    const auto [ptr, ec] = std::from_chars(field.data(), end, value);
-    return ec == std::errc() && ptr == end && std::isfinite(value);
+bool Missing(const std::string& field) {
+    for (const char* marker : {"", "NA", "N/A", "NaN", "?"}) {
+        if (SameText(field, marker)) return true;
+    }
+    return false;
 }
 
-struct TCsvTable {
-    std::vector<std::string> Header;
-    std::vector<std::vector<std::string>> Rows;
-    std::vector<int> Lines;  // line number of each row
-};
-
-TCsvTable ReadTable(std::istream& in, const std::vector<std::string>& names) {
-    TCsvTable table;
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        std::vector<std::string> fields = SplitLine(line);
-        if (table.Header.empty()) {
-            table.Header = names.empty() ? std::move(fields) : names;
-            continue;
+std::vector<std::string> CheckedHeader(std::vector<std::string> names) {
+    for (std::size_t c = 0; c < names.size(); ++c) {
+        if (names[c].empty()) Fail("CSV column " + std::to_string(c + 1) + " has no name");
+        for (std::size_t d = 0; d < c; ++d) {
+            if (names[d] == names[c]) Fail("CSV column " + names[c] + " appears twice");
         }
-        if (fields.size() != table.Header.size()) {
-            Fail("CSV line " + std::to_string(number) + " has " + std::to_string(fields.size()) +
-                 " fields, the header has " + std::to_string(table.Header.size()));
-        }
-        table.Rows.push_back(std::move(fields));
-        table.Lines.push_back(number);
     }
-    if (table.Header.empty()) Fail("CSV file has no header line");
-    if (table.Rows.empty()) Fail("CSV file has no data rows");
-    return table;
+    return names;
 }
 
-// Position of the class column named (or numbered from 1) by `name`, or -1 for none.
-int ClassColumn(const TCsvTable& table, const std::string& name) {
-    if (name.empty()) return -1;
-    const auto found = std::find(table.Header.begin(), table.Header.end(), name);
-    if (found != table.Header.end()) return static_cast<int>(found - table.Header.begin());
-    int number = 0;
-    const auto [ptr, ec] = std::from_chars(name.data(), name.data() + name.size(), number);
-    if (ec == std::errc() && ptr == name.data() + name.size() && number >= 1 &&
-        number <= static_cast<int>(table.Header.size())) {
-        return number - 1;
-    }
-    Fail("No such column: " + name);
+std::vector<std::string> NumberedNames(std::size_t count) {
+    std::vector<std::string> names;
+    for (std::size_t c = 1; c <= count; ++c)
+        names.push_back("Column" + std::to_string(c));
+    return names;
 }
 
 bool HeldOut(std::size_t row, const TCsvOptions& options) {
@@ -104,10 +76,66 @@ double Scaled(double value, const TColumnScale& scale) {
 }
 }  // namespace
 
+bool ParseCsvNumber(const std::string& field, double& value) {
+    const char* end = field.data() + field.size();
+    const auto [ptr, ec] = std::from_chars(field.data(), end, value);
+    return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+std::size_t TCsvTable::Column(const std::string& name) const {
+    const auto found = std::find(Header.begin(), Header.end(), name);
+    if (found != Header.end()) return std::size_t(found - Header.begin());
+    std::size_t number = 0;
+    const auto [ptr, ec] = std::from_chars(name.data(), name.data() + name.size(), number);
+    if (ec == std::errc() && ptr == name.data() + name.size() && number >= 1 &&
+        number <= Header.size()) {
+        return number - 1;
+    }
+    Fail("No such column: " + name);
+}
+
+TCsvTable ReadCsvTable(std::istream& in, const TCsvOptions& options) {
+    TCsvTable table;
+    std::string line;
+    int number = 0;
+    bool named = false;
+    while (std::getline(in, line)) {
+        ++number;
+        if (number <= options.SkipLines) continue;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        std::vector<std::string> fields = SplitLine(line, options.Delimiter);
+        if (!named) {
+            named = true;
+            if (!options.Names.empty()) {
+                table.Header = CheckedHeader(options.Names);
+            } else {
+                table.Header = CheckedHeader(options.NoHeader ? NumberedNames(fields.size())
+                                                              : std::move(fields));
+            }
+            if (!options.NoHeader) continue;
+        }
+        if (fields.size() != table.Header.size()) {
+            Fail("CSV line " + std::to_string(number) + " has " + std::to_string(fields.size()) +
+                 " fields, the header has " + std::to_string(table.Header.size()));
+        }
+        if (std::any_of(fields.begin(), fields.end(), Missing)) {
+            ++table.Dropped;
+            continue;
+        }
+        table.Rows.push_back(std::move(fields));
+        table.Lines.push_back(number);
+    }
+    if (!named) Fail("CSV file has no header line");
+    if (table.Rows.empty()) Fail("CSV file has no data rows");
+    return table;
+}
+
 TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
-    const TCsvTable table = ReadTable(in, options.Names);
+    const TCsvTable table = ReadCsvTable(in, options);
     const int nColumns = static_cast<int>(table.Header.size());
-    const int classColumn = ClassColumn(table, options.ClassColumn);
+    const int classColumn =
+        options.ClassColumn.empty() ? -1 : static_cast<int>(table.Column(options.ClassColumn));
 
     // Numeric columns: every one but the class column; the roles follow the options.
     std::vector<int> numeric;
@@ -144,7 +172,7 @@ TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
         trainingRows += training ? 1 : 0;
         for (std::size_t j = 0; j < numeric.size(); ++j) {
             const std::string& field = table.Rows[r][static_cast<std::size_t>(numeric[j])];
-            if (!ParseNumber(field, values[r][j])) {
+            if (!ParseCsvNumber(field, values[r][j])) {
                 Fail("CSV line " + std::to_string(table.Lines[r]) + ", column " + scales[j].Name +
                      ": not a number: " + field);
             }
@@ -157,6 +185,8 @@ TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
     if (trainingRows == 0) Fail("No training rows left after the hold-out");
 
     TConvertedData result;
+    result.Read = static_cast<int>(table.Rows.size()) + table.Dropped;
+    result.Dropped = table.Dropped;
     const int heldOutRows = static_cast<int>(table.Rows.size() - trainingRows);
     result.Training =
         std::make_unique<Data>(static_cast<int>(trainingRows), nInputs, nOutputs, false);

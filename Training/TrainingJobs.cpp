@@ -69,6 +69,7 @@ int RunTrainJob(const TTrainJob& job, std::ostream& out) {
 int RunCsvJob(const TCsvJob& job, std::ostream& out) {
     const TConvertedData data =
         ConvertCsvFile(job.CsvFile, job.Options, job.DataFile, job.HeldOutFile);
+    out << "rows read " << data.Read << ", dropped for a missing value " << data.Dropped << '\n';
     out << "training rows " << data.Training->DataRows() << ", held-out rows "
         << (data.HeldOut ? data.HeldOut->DataRows() : 0) << ", inputs " << data.Training->Inputs()
         << ", outputs " << data.Training->Outputs() << '\n';

@@ -160,7 +160,8 @@ TEST_F(TrainCommandRun, CsvThenTrainThenFidelity) {
     const ToolRun csv = Tool({"csv", Scratch("d.csv"), Scratch("d.dat"), "--class", "label",
                               "--holdout-every", "4", "--holdout", Scratch("t.dat")});
     ASSERT_EQ(csv.Code, 0) << csv.Err;
-    EXPECT_EQ(csv.Out, "training rows 18, held-out rows 6, inputs 2, outputs 2\n");
+    EXPECT_EQ(csv.Out, "rows read 24, dropped for a missing value 0\n"
+              "training rows 18, held-out rows 6, inputs 2, outputs 2\n");
 
     const ToolRun train = Tool({"train", Scratch("d.dat"), Scratch("d.wts"), "--rules", "2",
                                 "--mf-in", "2", "--epochs", "50", "--test", Scratch("t.dat")});

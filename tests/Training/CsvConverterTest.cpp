@@ -95,6 +95,18 @@ TEST(ConvertCsv, NamesReplaceAHeaderThatIsNoNames) {
                       "Bad Data", "ReadCsv");
 }
 
+TEST(ConvertCsv, FormatOptionsAndDroppedRows) {
+    TCsvOptions options;
+    options.NoHeader = true;
+    options.Delimiter = ';';
+    options.SkipLines = 1;
+    const auto data = Convert("comment\n1;0\n2;NA\n3;?\n4;1\n", options);
+    EXPECT_EQ(data.Read, 4);
+    EXPECT_EQ(data.Dropped, 2);
+    EXPECT_EQ(data.Training->DataRows(), 2);
+    EXPECT_EQ(data.Columns[1].Name, "Column2");
+}
+
 TEST(ConvertCsv, ConstantColumnBecomesZero) {
     const auto data = Convert("x,k,t\n1,5,0\n2,5,1\n", TCsvOptions{});
     EXPECT_EQ(Inputs(*data.Training, 1), (std::vector<double>{1.0, 0.0}));
@@ -110,7 +122,7 @@ TEST(ConvertCsv, RefusesBadFiles) {
     fails("a,b\n", "CSV file has no data rows");
     fails("a,b\n1,2\n3\n", "CSV line 3 has 1 fields, the header has 2");
     fails("a,b\n1,2\n1,two\n", "CSV line 3, column b: not a number: two");
-    fails("a,b\n1,nan\n", "CSV line 2, column b: not a number: nan");
+    fails("a,b\n1,nan\n", "CSV file has no data rows");  // a missing value drops the row
     fails("a,b\n1,1e999\n", "CSV line 2, column b: not a number: 1e999");
     fails("a\n1\n", "Need at least one input and one output column");
     options.ClassColumn = "missing";
@@ -118,6 +130,8 @@ TEST(ConvertCsv, RefusesBadFiles) {
     options.ClassColumn = "3";
     fails("a,b\n1,2\n", "No such column: 3");
     options.ClassColumn = "";
+    fails(",b\n1,2\n", "CSV column 1 has no name");
+    fails("a,a\n1,2\n", "CSV column a appears twice");
     options.HoldoutEvery = 1;
     fails("a,b\n1,2\n", "No training rows left after the hold-out");
 }
