@@ -10,7 +10,7 @@ namespace glean {
 
 namespace {
 
-constexpr const char* kOptions[] = {"conjunction", "outputs"};
+constexpr const char* kOptions[] = {"conjunction", "outputs", "scale"};
 
 int RunExport(std::span<const std::string> words, std::ostream&) {
     const TToolArguments arguments = ParseToolArguments(words, kOptions, 2);
@@ -22,6 +22,7 @@ int RunExport(std::span<const std::string> words, std::ostream&) {
     options.Mode = OutputModeOption(arguments);
     options.EngineName = std::filesystem::path(engineFile).stem().string();
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[0]);
+    ApplyScaleOption(arguments, *rules);
     const TRuleBase base(*rules);
     std::ostringstream text;
     exporter->Write(base, options, text);
@@ -34,10 +35,13 @@ int RunExport(std::span<const std::string> words, std::ostream&) {
 const TToolCommand ExportCommand = {
     "export",
     "  export RULES ENGINE [--conjunction minimum|product] [--outputs singletons|triangles]\n"
+    "         [--scale FILE]\n"
     "      writes the rule file as ENGINE.fll (fuzzylite), ENGINE.fis or ENGINE.fcl\n",
     "  --conjunction minimum|product   how \"and\" joins conditions (default: minimum)\n"
     "  --outputs singletons|triangles  the output terms as singletons, or triangles with a\n"
-    "                                  centroid (default: singletons)\n",
+    "                                  centroid (default: singletons)\n"
+    "  --scale FILE                    state the rules in the units of this scaling file, as\n"
+    "                                  csv and fit write it (default: the rule file's units)\n",
     RunExport};
 
 }  // namespace glean

@@ -6,6 +6,7 @@
 #include "GleanTool/CsvCommand.h"
 #include "GleanTool/ExportCommand.h"
 #include "GleanTool/FidelityCommand.h"
+#include "GleanTool/FitCommand.h"
 #include "GleanTool/SvgCommand.h"
 #include "GleanTool/ToolFiles.h"
 #include "GleanTool/TrainCommand.h"
@@ -15,8 +16,8 @@ namespace glean {
 
 namespace {
 
-constexpr const TToolCommand* kCommands[] = {&ExportCommand, &FidelityCommand, &SvgCommand,
-                                             &CsvCommand, &TrainCommand};
+constexpr const TToolCommand* kCommands[] = {&FitCommand, &ExportCommand, &FidelityCommand,
+                                             &SvgCommand, &CsvCommand,    &TrainCommand};
 
 const TToolCommand* FindCommand(const std::string& name) {
     for (const TToolCommand* command : kCommands) {

@@ -14,7 +14,7 @@ namespace glean {
 
 namespace {
 
-constexpr const char* kOptions[] = {"weights", "data"};
+constexpr const char* kOptions[] = {"weights", "data", "scale"};
 
 struct TPicture {
     std::string FileName;
@@ -30,6 +30,19 @@ struct TSampleValues {
 
 int VariablesOf(const TMFSetList* list) {
     return list ? list->VariablesRepresented : 0;
+}
+
+// The samples in the units of the scaling file of "--scale", when given.
+void ScaleSamples(const TToolArguments& arguments, TSampleValues& values) {
+    if (!arguments.Has("scale") || values.Inputs.empty()) return;
+    const TScaleRanges ranges = ReadScaleFile(arguments.Options.at("scale"));
+    auto map = [](std::vector<std::vector<double>>& samples, const std::vector<TValueRange>& of) {
+        for (std::size_t v = 0; v < samples.size() && v < of.size(); ++v)
+            for (double& value : samples[v])
+                value = of[v].Original(value);
+    };
+    map(values.Inputs, ranges.Inputs);
+    map(values.Outputs, ranges.Outputs);
 }
 
 TSampleValues ReadSamples(const TToolArguments& arguments, const TFuzzyRuleSet& rules) {
@@ -95,7 +108,9 @@ int RunSvg(std::span<const std::string> words, std::ostream& out) {
     const std::string& rulesFile = arguments.Positional[0];
     const std::string& prefix = arguments.Positional[1];
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(rulesFile);
-    const TSampleValues samples = ReadSamples(arguments, *rules);
+    TSampleValues samples = ReadSamples(arguments, *rules);
+    ApplyScaleOption(arguments, *rules);
+    ScaleSamples(arguments, samples);
     std::set<std::string> taken = {"rules"};
     std::vector<TPicture> pictures;
     AddCharts(rules->InputMFList.get(), "input", samples.Inputs, samples.InputNote, prefix, taken,
@@ -117,11 +132,12 @@ int RunSvg(std::span<const std::string> words, std::ostream& out) {
 
 const TToolCommand SvgCommand = {
     "svg",
-    "  svg RULES PREFIX [--weights WEIGHTS --data DATASET]\n"
+    "  svg RULES PREFIX [--weights WEIGHTS --data DATASET] [--scale FILE]\n"
     "      draws the rule file as SVG: PREFIX-<variable>.svg per variable, PREFIX-rules.svg;\n"
     "      with a network and a data set, the samples' memberships on the charts\n",
     "  --weights WEIGHTS  the network whose outputs the output charts show (default: none)\n"
-    "  --data DATASET     the samples to show, with --weights (default: none)\n",
+    "  --data DATASET     the samples to show, with --weights (default: none)\n"
+    "  --scale FILE       axes in the units of this scaling file (default: the rule file's)\n",
     RunSvg};
 
 }  // namespace glean

@@ -53,6 +53,30 @@ std::unique_ptr<Data> ReadDataSet(const std::string& fileName) {
     return data;
 }
 
+TScaleRanges ReadScaleFile(const std::string& fileName) {
+    std::ifstream in(fileName);
+    if (!in) throw ToolFailure("cannot open " + fileName);
+    const std::vector<TColumnScale> columns =
+        NamingTheFile(fileName, [&in] { return ReadScaling(in); });
+    TScaleRanges ranges;
+    for (const TColumnScale& column : columns) {
+        (column.Role == "input" ? ranges.Inputs : ranges.Outputs)
+            .push_back({column.Minimum, column.Maximum});
+    }
+    return ranges;
+}
+
+void ApplyScaleOption(const TToolArguments& arguments, TFuzzyRuleSet& rules) {
+    const std::string* fileName = arguments.Value("scale");
+    if (!fileName) return;
+    const TScaleRanges ranges = ReadScaleFile(*fileName);
+    try {
+        ToOriginalUnits(rules, ranges.Inputs, ranges.Outputs);
+    } catch (const ExportError& e) {
+        throw ToolFailure(*fileName + ": " + e.what());
+    }
+}
+
 void WriteTextFile(const std::string& fileName, const std::string& text) {
     std::ofstream out(fileName, std::ios::binary);
     if (!(out << text) || !out.flush()) throw ToolFailure("cannot write " + fileName);

@@ -11,6 +11,7 @@
 #include "GleanTool/GleanTool.h"
 #include "KQmessage/TException.h"
 #include "NeuralNets/TBasicNetwork.h"
+#include "RuleEngine/TOriginalUnits.h"
 #include "RuleObject/RuleObject.h"
 #include "Training/CsvConverter.h"
 
@@ -27,6 +28,17 @@ std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName);
 // Reads the first data set of a data set file. Throws ToolFailure ("cannot read the data set
 // NAME"); the reader's FileTools::Error for a file that breaks the syntax passes.
 std::unique_ptr<Data> ReadDataSet(const std::string& fileName);
+// The ranges of a scaling file ("csv" and "fit" write them): its input columns, and its output
+// and class columns. Throws ToolFailure ("cannot open NAME", or the reader's message after
+// "NAME: ").
+struct TScaleRanges {
+    std::vector<TValueRange> Inputs, Outputs;
+};
+TScaleRanges ReadScaleFile(const std::string& fileName);
+// With "--scale FILE", states `rules` in the units of that scaling file (ToOriginalUnits);
+// without it, leaves them. Throws ToolFailure for a file that cannot be read or does not fit.
+void ApplyScaleOption(const TToolArguments& arguments, TFuzzyRuleSet& rules);
+
 // Writes text to a file, replacing it. Throws ToolFailure ("cannot write NAME").
 void WriteTextFile(const std::string& fileName, const std::string& text);
 

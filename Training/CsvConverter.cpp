@@ -11,6 +11,7 @@
 
 #include "FileHandler/Filer.h"
 #include "KQmessage/TException.h"
+#include "RuleEngine/TRuleBase.h"
 
 namespace glean {
 
@@ -221,12 +222,43 @@ TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options) {
 }
 
 void WriteScaling(std::ostream& out, const std::vector<TColumnScale>& columns) {
-    out.precision(15);
+    // Shortest texts that read back as the same numbers: rules mapped through a scaling file
+    // come out exactly as those mapped through the scaling in memory.
     out << "column,role,minimum,maximum\n";
     for (const TColumnScale& column : columns) {
-        out << column.Name << ',' << column.Role << ',' << column.Minimum << ',' << column.Maximum
-            << '\n';
+        out << column.Name << ',' << column.Role << ',' << ExactNumber(column.Minimum) << ','
+            << ExactNumber(column.Maximum) << '\n';
     }
+}
+
+std::vector<TColumnScale> ReadScaling(std::istream& in) {
+    auto fail = [](const std::string& message) {
+        throw TException(message, "Bad Data", "ReadScaling");
+    };
+    std::string line;
+    if (!std::getline(in, line)) fail("Scaling has no header line");
+    std::vector<TColumnScale> columns;
+    for (int number = 2; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        const std::string where = "Scaling line " + std::to_string(number) + ": ";
+        std::vector<std::string> fields = SplitLine(line, ',');
+        if (fields.size() < 4) fail(where + "expected column,role,minimum,maximum");
+        TColumnScale column;
+        const std::size_t n = fields.size();
+        column.Role = fields[n - 3];
+        if (column.Role != "input" && column.Role != "output" && column.Role != "class") {
+            fail(where + "unknown role " + column.Role);
+        }
+        if (!ParseCsvNumber(fields[n - 2], column.Minimum) ||
+            !ParseCsvNumber(fields[n - 1], column.Maximum) || column.Maximum < column.Minimum) {
+            fail(where + "not a range");
+        }
+        const std::size_t end = line.rfind(',', line.rfind(',', line.rfind(',') - 1) - 1);
+        column.Name = line.substr(0, end);
+        columns.push_back(std::move(column));
+    }
+    return columns;
 }
 
 TConvertedData ConvertCsvFile(const std::string& csvFile, const TCsvOptions& options,

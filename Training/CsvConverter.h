@@ -88,6 +88,11 @@ TConvertedData ConvertCsv(std::istream& in, const TCsvOptions& options);
 
 // Writes the scaling file text.
 void WriteScaling(std::ostream& out, const std::vector<TColumnScale>& columns);
+// Reads what WriteScaling writes. A column name may hold commas: the last three fields are the
+// role and the range. Throws TException (kind "Bad Data", operation "ReadScaling"): "Scaling has
+// no header line", "Scaling line N: expected column,role,minimum,maximum", "Scaling line N:
+// unknown role ROLE", "Scaling line N: not a range".
+std::vector<TColumnScale> ReadScaling(std::istream& in);
 
 // The CSV file csvFile converted into the data set file dataFile, the scaling into
 // dataFile + ".scale" and, with a hold-out, the held-out rows into heldOutFile. Throws

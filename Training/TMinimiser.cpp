@@ -91,6 +91,7 @@ double Minimise(const TObjective& f, std::span<double> x, const TMinimiserSettin
         std::copy(next.begin(), next.end(), x.begin());
         gradient.swap(nextGradient);
         value = nextValue;
+        if (settings.Observer) settings.Observer(iteration + 1, value);
         if (gain <= settings.Tolerance * (std::abs(value) + 1)) break;
     }
     return value;

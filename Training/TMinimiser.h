@@ -15,6 +15,8 @@ struct TMinimiserSettings {
     int Iterations = 300;      // at most this many steps
     int Memory = 8;            // correction pairs kept
     double Tolerance = 1e-10;  // stop when a step lowers f by less than this, relative to |f| + 1
+    // Called after every step with its number (from 1) and f; none when empty.
+    std::function<void(int step, double value)> Observer;
 };
 
 // Moves x to a (local) minimum of f; returns f there. Stops early when no step along the search

@@ -1,5 +1,6 @@
 #include "Training/TRuleFit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <ostream>
@@ -156,7 +157,66 @@ std::vector<double> ScaledRow(std::span<const double> row, const std::vector<TVa
     return scaled;
 }
 
+[[noreturn]] void RefuseCsv(const std::string& message) {
+    throw TException(message, "Bad Data", "ReadCsv");
+}
+
+double CsvNumber(const TCsvTable& table, std::size_t row, std::size_t column) {
+    double value = 0;
+    const std::string& field = table.Rows[row][column];
+    if (!ParseCsvNumber(field, value)) {
+        RefuseCsv("CSV line " + std::to_string(table.Lines[row]) + ", column " +
+                  table.Header[column] + ": not a number: " + field);
+    }
+    return value;
+}
+
+bool AllNumbers(const TCsvTable& table, std::size_t column) {
+    double value = 0;
+    for (const std::vector<std::string>& row : table.Rows)
+        if (!ParseCsvNumber(row[column], value)) return false;
+    return true;
+}
+
 }  // namespace
+
+TFitTable MakeFitTable(const TCsvTable& table, const std::string& target,
+                       std::optional<bool> classify, const TFitTable* training) {
+    const std::size_t targetColumn = table.Column(target);
+    TFitTable fit;
+    fit.TargetName = table.Header[targetColumn];
+    for (std::size_t c = 0; c < table.Header.size(); ++c)
+        if (c != targetColumn) fit.InputNames.push_back(table.Header[c]);
+    const bool classes =
+        training ? training->Classifying() : classify.value_or(!AllNumbers(table, targetColumn));
+    if (training &&
+        (fit.InputNames != training->InputNames || fit.TargetName != training->TargetName)) {
+        RefuseCsv("Columns differ from the training file's");
+    }
+    if (training) fit.ClassNames = training->ClassNames;
+    for (std::size_t r = 0; r < table.Rows.size(); ++r) {
+        std::vector<double> inputs;
+        for (std::size_t c = 0; c < table.Header.size(); ++c)
+            if (c != targetColumn) inputs.push_back(CsvNumber(table, r, c));
+        fit.Inputs.push_back(std::move(inputs));
+        if (!classes) {
+            fit.Targets.push_back(CsvNumber(table, r, targetColumn));
+            continue;
+        }
+        const std::string& name = table.Rows[r][targetColumn];
+        auto found = std::find(fit.ClassNames.begin(), fit.ClassNames.end(), name);
+        if (found == fit.ClassNames.end()) {
+            if (training) {
+                RefuseCsv("CSV line " + std::to_string(table.Lines[r]) + ": class " + name +
+                          " is not among the training rows' classes");
+            }
+            fit.ClassNames.push_back(name);
+            found = fit.ClassNames.end() - 1;
+        }
+        fit.Classes.push_back(int(found - fit.ClassNames.begin()));
+    }
+    return fit;
+}
 
 std::vector<TValueRange> TRuleModel::InputRanges() const {
     std::vector<TValueRange> ranges;
@@ -183,7 +243,8 @@ TRuleModel FitRuleModel(const TFitTable& table, const TFitSettings& settings) {
     search.Progress = settings.Progress;
     const TLearnedRuleBase base = LearnRuleBase(rows, search);
     model.Shape = base.Shape;
-    model.Network = MakeRuleNetwork(base, rows, settings.Seed);
+    model.Network =
+        MakeRuleNetwork(base, rows, {settings.Seed, settings.Progress, settings.ReportEvery});
     model.Labels = MakeLabels(table, base);
     model.Rules = Extract(*model.Network, *model.Labels);
     GLEAN_CHECK(model.Rules->RuleList->numRules() == int(base.Rules.size()));

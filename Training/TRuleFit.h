@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,22 @@ struct TFitTable {
     std::size_t Size() const { return Inputs.size(); }
 };
 
+// The rows of a CSV table: the column `target` (name or number from 1) is what to predict, every
+// other column an input. `classify`: the target names classes; unset: it does when some target
+// is not a number. With `training`, the table must have its columns and task, and its classes
+// are taken (a class the training rows lack is refused). Throws TException (kind "Bad Data",
+// operation "ReadCsv"): "No such column: NAME", "CSV line N, column NAME: not a number: TEXT",
+// "Columns differ from the training file's", "CSV line N: class TEXT is not among the training
+// rows' classes".
+TFitTable MakeFitTable(const TCsvTable& table, const std::string& target,
+                       std::optional<bool> classify, const TFitTable* training = nullptr);
+
 struct TFitSettings {
     int MaxRules = 10;
     int MaxConditions = 4;
     std::uint64_t Seed = 1;            // the jitter of the rows the network is trained on
     std::ostream* Progress = nullptr;  // one line per shape tried; none when null
+    int ReportEvery = 25;              // a progress line every so many network training steps
 };
 
 struct TRuleModel {

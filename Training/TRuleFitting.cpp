@@ -89,7 +89,7 @@ TDegreeTable::TDegreeTable(const TLearningRows& rows,
 
 std::vector<double> TDegreeTable::Strength(const TAntecedent& antecedent) const {
     GLEAN_CHECK(!antecedent.empty());
-    const TCondition& first = antecedent.front();
+    const TInputTerm& first = antecedent.front();
     std::vector<double> strength = degrees_[At(first.Input)][At(first.Term)];
     for (std::size_t c = 1; c < antecedent.size(); ++c) {
         const std::vector<double>& degrees =
@@ -270,13 +270,17 @@ double TConsequentFit::LossAndSlopes(const TStrengths& strengths, const TConsequ
     return n ? loss / double(n) : 0.0;
 }
 
-TConsequents TConsequentFit::Fit(const TStrengths& strengths, const TConsequents& start) const {
+TConsequents TConsequentFit::Fit(const TStrengths& strengths, const TConsequents& start,
+                                 bool keepZeros) const {
     const std::size_t rules = strengths.size();
     const bool classifying = rows_.Classifying();
     const std::size_t width = classifying ? At(rows_.ClassCount) : 2;
     // Variables: the log of every vote, or the log of every weight and the logit of every value;
     // the regularisation pulls the logs towards 0.
     auto logged = [&](std::size_t k) { return classifying || k == 0; };
+    auto silent = [&](std::size_t r, std::size_t k) {
+        return keepZeros && classifying && start[r][k] == 0;
+    };
     std::vector<double> z(rules * width);
     const double largest = Largest(start, 0, classifying ? width : 1);
     for (std::size_t r = 0; r < rules; ++r) {
@@ -291,7 +295,7 @@ TConsequents TConsequentFit::Fit(const TStrengths& strengths, const TConsequents
         for (std::size_t r = 0; r < rules; ++r) {
             for (std::size_t k = 0; k < width; ++k) {
                 const double v = x[r * width + k];
-                q[r][k] = logged(k) ? std::exp(v) : Logistic(v);
+                q[r][k] = silent(r, k) ? 0.0 : logged(k) ? std::exp(v) : Logistic(v);
             }
         }
         return q;
@@ -303,7 +307,9 @@ TConsequents TConsequentFit::Fit(const TStrengths& strengths, const TConsequents
         for (std::size_t r = 0; r < rules; ++r) {
             for (std::size_t k = 0; k < width; ++k) {
                 const std::size_t v = r * width + k;
-                if (logged(k)) {
+                if (silent(r, k)) {
+                    gradient[v] = 0;
+                } else if (logged(k)) {
                     gradient[v] = slopes[r][k] * q[r][k] + 2 * regularisation_ * x[v];
                     value += regularisation_ * x[v] * x[v];
                 } else {

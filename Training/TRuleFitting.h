@@ -32,13 +32,13 @@ struct TLearningRows {
     TLearningRows Subset(Keep keep) const;
 };
 
-struct TCondition {
+struct TInputTerm {
     int Input = 0;
     int Term = 0;
-    bool operator==(const TCondition&) const = default;
-    auto operator<=>(const TCondition&) const = default;
+    bool operator==(const TInputTerm&) const = default;
+    auto operator<=>(const TInputTerm&) const = default;
 };
-using TAntecedent = std::vector<TCondition>;  // conditions in input order, one per input at most
+using TAntecedent = std::vector<TInputTerm>;  // conditions in input order, one per input at most
 
 // Consequent parameters, one row per rule: the class votes q[r][k], or {w_r, v_r}.
 using TConsequents = std::vector<std::vector<double>>;
@@ -93,8 +93,10 @@ public:
     // The regularisation's factor (see the constructor).
     double Regularisation() const { return regularisation_; }
     // The consequents that minimise loss plus regularisation, starting from `start` (one row per
-    // strength column).
-    TConsequents Fit(const TStrengths& strengths, const TConsequents& start) const;
+    // strength column). With `keepZeros`, a class vote of exactly 0 in `start` stays 0: the rule
+    // says nothing of that class.
+    TConsequents Fit(const TStrengths& strengths, const TConsequents& start,
+                     bool keepZeros = false) const;
     // The consequent a rule of strength `column` starts with: the class shares under it (summing
     // to 1), or weight 1 and the mean target under it. Requires a column with some strength.
     std::vector<double> LocalConsequent(std::span<const double> column) const;

@@ -11,9 +11,8 @@ namespace glean {
 
 namespace {
 
-constexpr double kLeastShare = 0.01;  // class shares below this are dropped
-constexpr int kMostTerms = 5;         // output terms of a regression
-constexpr double kLeastGap = 1e-3;    // between neighbouring output centres
+constexpr int kMostTerms = 5;       // output terms of a regression
+constexpr double kLeastGap = 1e-3;  // between neighbouring output centres
 
 std::size_t At(int i) {
     return static_cast<std::size_t>(i);
@@ -26,13 +25,8 @@ double Logistic(double z) {
 std::vector<TLearnedRule> ClassRules(const TLearningRows& rows, const TRuleStep& step) {
     std::vector<TLearnedRule> rules;
     for (std::size_t r = 0; r < step.Antecedents.size(); ++r) {
-        std::vector<double> votes = step.Consequents[r];
+        const std::vector<double>& votes = step.Consequents[r];
         double total = 0;
-        for (double v : votes)
-            total += v;
-        for (double& v : votes)
-            if (v < kLeastShare * total) v = 0;
-        total = 0;
         for (double v : votes)
             total += v;
         TLearnedRule rule{step.Antecedents[r], {}};
@@ -208,11 +202,12 @@ TLearnedRuleBase LearnRuleBase(const TLearningRows& rows, const TSearchSettings&
     const std::vector<TRuleStep> steps =
         GrowRules(rows, base.InputCentres, base.Shape.Pairs, final);
     GLEAN_CHECK(!steps.empty());
+    const TRuleStep tidy = TidyRules(rows, base.InputCentres, steps.back(), settings);
     if (rows.Classifying()) {
         base.OutputCentres.assign(At(rows.ClassCount), {0.0, 1.0});
-        base.Rules = ClassRules(rows, steps.back());
+        base.Rules = ClassRules(rows, tidy);
     } else {
-        RegressionRules(rows, settings, base.InputCentres, steps.back(), base);
+        RegressionRules(rows, settings, base.InputCentres, tidy, base);
     }
     NormaliseWeights(base.Rules);
     return base;
@@ -222,7 +217,7 @@ std::vector<double> RuleBaseOutputs(const TLearnedRuleBase& base, std::span<cons
     std::vector<double> weighted(base.OutputCentres.size(), 0.0), total(weighted.size(), 0.0);
     for (const TLearnedRule& rule : base.Rules) {
         double strength = 1;
-        for (const TCondition& condition : rule.Conditions) {
+        for (const TInputTerm& condition : rule.Conditions) {
             strength = std::min(strength, TermDegree(base.InputCentres[At(condition.Input)],
                                                      condition.Term, row[At(condition.Input)]));
         }

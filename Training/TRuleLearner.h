@@ -6,7 +6,7 @@
 // Classification: one output per class with the terms No (centre 0) and Yes (centre 1); a rule
 // gives class k the weight q_k on Yes and w - q_k on No (w: the sum of its votes), so that the
 // output of class k is the share of the votes for k and the largest output is the class voted
-// for most. Shares below 1% are dropped, so that a rule names only the classes it speaks for.
+// for most. The rule base is tidied (TidyRules) before it is stated so.
 // Regression: one output whose terms sit at the rule values clustered into at most five groups;
 // each rule has one consequent, its weight on its group's term.
 #pragma once

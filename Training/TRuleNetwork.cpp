@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
 #include <random>
 
 #include "KQmessage/Check.h"
@@ -40,7 +41,7 @@ public:
         const int w2 = model.Offset(kConditionWeights);
         const int allRules = rules_ + 1;
         for (int r = 0; r < rules_; ++r) {
-            for (const TCondition& condition : base.Rules[At(r)].Conditions) {
+            for (const TInputTerm& condition : base.Rules[At(r)].Conditions) {
                 const std::size_t chosen = variables_++;
                 const int terms = int(base.InputCentres[At(condition.Input)].size());
                 for (int t = 0; t < terms; ++t) {
@@ -154,13 +155,13 @@ std::unique_ptr<TOmbra> EmptyNetwork(const TLearnedRuleBase& base) {
 }  // namespace
 
 std::unique_ptr<TOmbra> MakeRuleNetwork(const TLearnedRuleBase& base, const TLearningRows& rows,
-                                        std::uint64_t seed) {
+                                        const TDistilling& distilling) {
     std::unique_ptr<TOmbra> network = EmptyNetwork(base);
     TOmbraModel model(*network);
     const TRuleNetworkLayout layout(base, model);
     // What the network is trained to answer: the rules' outputs, where some rule fires.
     std::vector<std::vector<double>> inputs, targets;
-    std::mt19937_64 generator(seed);
+    std::mt19937_64 generator(distilling.Seed);
     const int copies = std::clamp(
         int(kDistilledRows / double(std::max<std::size_t>(rows.Size(), 1))) - 1, 0, kMostCopies);
     for (std::size_t i = 0; i < rows.Size(); ++i) {
@@ -193,6 +194,14 @@ std::unique_ptr<TOmbra> MakeRuleNetwork(const TLearnedRuleBase& base, const TLea
     std::vector<double> x = layout.Start();
     TMinimiserSettings settings;
     settings.Iterations = kDistillingSteps;
+    if (distilling.Progress && distilling.ReportEvery > 0) {
+        settings.Observer = [&](int step, double value) {
+            if (step % distilling.ReportEvery == 0) {
+                *distilling.Progress << "network step " << step << ": mean squared difference "
+                                     << value << '\n';
+            }
+        };
+    }
     Minimise(objective, x, settings);
     layout.Write(x, model.Parameters());
     model.Store(*network);

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 
 #include "Ombra/TOmbra.h"
@@ -24,9 +25,15 @@
 
 namespace glean {
 
-// The network for `base`, trained on the inputs of `rows` (scaled, as the rule base's); `seed`
-// draws the jitter of the copied rows.
+// How the network's training runs and reports.
+struct TDistilling {
+    std::uint64_t Seed = 1;            // draws the jitter of the copied rows
+    std::ostream* Progress = nullptr;  // "network step N: difference D" every ReportEvery steps
+    int ReportEvery = 25;
+};
+
+// The network for `base`, trained on the inputs of `rows` (scaled, as the rule base's).
 std::unique_ptr<TOmbra> MakeRuleNetwork(const TLearnedRuleBase& base, const TLearningRows& rows,
-                                        std::uint64_t seed = 1);
+                                        const TDistilling& distilling = {});
 
 }  // namespace glean

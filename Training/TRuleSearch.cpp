@@ -70,8 +70,8 @@ std::vector<TCandidate> Candidates(const TLearningRows& rows, const TDegreeTable
     std::vector<TCandidate> all = singles;
     for (std::size_t a = 0; a < ranked.size(); ++a) {
         for (std::size_t b = a + 1; b < ranked.size(); ++b) {
-            TCondition first = singles[ranked[a].second].Antecedent.front();
-            TCondition second = singles[ranked[b].second].Antecedent.front();
+            TInputTerm first = singles[ranked[a].second].Antecedent.front();
+            TInputTerm second = singles[ranked[b].second].Antecedent.front();
             if (first.Input == second.Input) continue;
             if (second < first) std::swap(first, second);
             TAntecedent antecedent{first, second};
@@ -132,7 +132,105 @@ std::vector<TTrial> Trials(const TLearningRows& rows, const TConsequentFit& fit,
     return trials;
 }
 
+constexpr double kLeastShare = 0.05;      // class votes below this share of a rule's are dropped
+constexpr double kErrorAllowance = 1e-3;  // of the targets' variance, for a regression
+
+// How well a rule base does on the rows: the share classified right, or the negative mean
+// squared error; and whether some rule fires on every row.
+struct TStanding {
+    double Score = 0;
+    bool Covered = true;
+};
+
+TStanding Standing(const TLearningRows& rows, const TConsequentFit& fit,
+                   const TStrengths& strengths, const TConsequents& consequents) {
+    const TRowSums sums = fit.Sums(strengths, consequents);
+    TStanding standing;
+    for (std::size_t i = 0; i < rows.Size(); ++i) {
+        const std::vector<double> outputs = fit.Outputs(sums.Row(i));
+        if (outputs.empty()) {
+            standing.Covered = false;
+            continue;
+        }
+        if (rows.Classifying()) {
+            const auto best = std::max_element(outputs.begin(), outputs.end()) - outputs.begin();
+            standing.Score += best == rows.Classes[i] ? 1.0 : 0.0;
+        } else {
+            standing.Score -= std::pow(outputs[0] - rows.Targets[i], 2);
+        }
+    }
+    standing.Score /= double(std::max<std::size_t>(rows.Size(), 1));
+    return standing;
+}
+
+double Allowance(const TLearningRows& rows) {
+    if (rows.Classifying()) return 0;
+    double mean = 0, square = 0;
+    for (double t : rows.Targets) {
+        mean += t / double(rows.Size());
+        square += t * t / double(rows.Size());
+    }
+    return kErrorAllowance * (square - mean * mean);
+}
+
+void DropSmallShares(TConsequents& consequents) {
+    for (std::vector<double>& votes : consequents) {
+        const double total = Sum(votes);
+        for (double& vote : votes)
+            if (vote < kLeastShare * total) vote = 0;
+    }
+}
+
 }  // namespace
+
+TRuleStep TidyRules(const TLearningRows& rows, const std::vector<std::vector<double>>& centres,
+                    TRuleStep step, const TSearchSettings& settings) {
+    const TDegreeTable table(rows, centres);
+    const TConsequentFit fit(rows, settings.Regularisation);
+    const bool classifying = rows.Classifying();
+    auto strengthsOf = [&](const std::vector<TAntecedent>& antecedents) {
+        TStrengths strengths;
+        for (const TAntecedent& antecedent : antecedents)
+            strengths.push_back(table.Strength(antecedent));
+        return strengths;
+    };
+    if (classifying) {
+        DropSmallShares(step.Consequents);
+        step.Consequents = fit.Fit(strengthsOf(step.Antecedents), step.Consequents, true);
+    }
+    const double allowance = Allowance(rows);
+    TStanding standing = Standing(rows, fit, strengthsOf(step.Antecedents), step.Consequents);
+    // Accepts `antecedents` with `consequents` (refitted) when they do no worse.
+    auto tryShape = [&](std::vector<TAntecedent> antecedents, TConsequents consequents) {
+        const TStrengths strengths = strengthsOf(antecedents);
+        consequents = fit.Fit(strengths, consequents, classifying);
+        const TStanding trial = Standing(rows, fit, strengths, consequents);
+        if (!trial.Covered && standing.Covered) return false;
+        if (trial.Score < standing.Score - allowance) return false;
+        step.Antecedents = std::move(antecedents);
+        step.Consequents = std::move(consequents);
+        standing = trial;
+        return true;
+    };
+    for (std::size_t r = step.Antecedents.size(); r-- > 0 && step.Antecedents.size() > 1;) {
+        auto antecedents = step.Antecedents;
+        auto consequents = step.Consequents;
+        antecedents.erase(antecedents.begin() + std::ptrdiff_t(r));
+        consequents.erase(consequents.begin() + std::ptrdiff_t(r));
+        tryShape(std::move(antecedents), std::move(consequents));
+    }
+    for (std::size_t r = 0; r < step.Antecedents.size(); ++r) {
+        for (std::size_t c = step.Antecedents[r].size();
+             c-- > 0 && step.Antecedents[r].size() > 1;) {
+            auto antecedents = step.Antecedents;
+            antecedents[r].erase(antecedents[r].begin() + std::ptrdiff_t(c));
+            if (std::count(antecedents.begin(), antecedents.end(), antecedents[r]) > 1) continue;
+            tryShape(std::move(antecedents), step.Consequents);
+        }
+    }
+    step.Loss = fit.Loss(strengthsOf(step.Antecedents), step.Consequents);
+    return step;
+}
 
 std::vector<std::vector<double>> RowCentres(const TLearningRows& rows, int terms) {
     std::vector<std::vector<double>> centres;

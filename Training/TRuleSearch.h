@@ -38,6 +38,14 @@ std::vector<TRuleStep> GrowRules(const TLearningRows& rows,
                                  const std::vector<std::vector<double>>& centres, bool pairs,
                                  const TSearchSettings& settings);
 
+// The rule base made easier to read without doing worse on `rows`: class votes below 5% of a
+// rule's votes dropped, then every rule, and every condition of a rule of two, that can go
+// without lowering the accuracy (classification) or raising the squared error by more than a
+// thousandth of the targets' variance (regression), nor leaving a row without a rule, removed
+// (last rule first); the consequents refitted after each change.
+TRuleStep TidyRules(const TLearningRows& rows, const std::vector<std::vector<double>>& centres,
+                    TRuleStep step, const TSearchSettings& settings);
+
 // Centres for every input of the rows, `terms` terms each (QuantileCentres).
 std::vector<std::vector<double>> RowCentres(const TLearningRows& rows, int terms);
 

@@ -89,7 +89,7 @@ TEST(LearnRuleBase, SpeaksOnlyOfTheInputThatDecides) {
     }
     EXPECT_GE(right, int(rows.Size()) * 95 / 100);
     for (const TLearnedRule& rule : base.Rules) {
-        for (const TCondition& condition : rule.Conditions)
+        for (const TInputTerm& condition : rule.Conditions)
             EXPECT_EQ(condition.Input, 0);
     }
 }
