@@ -6,6 +6,7 @@
 #include <random>
 
 #include "KQmessage/Check.h"
+#include "RuleEngine/TRuleEvaluator.h"
 #include "Training/TMinimiser.h"
 #include "Training/TOmbraModel.h"
 
@@ -18,6 +19,11 @@ namespace {
 constexpr double kDistilledRows = 1200;
 constexpr int kMostCopies = 4;
 constexpr double kJitter = 0.03;  // in scaled units
+// Classes: besides the squared difference, every other class's output is pushed at least
+// kMargin below the output of the class the rules pick, with this weight, so that the network
+// picks the rules' class also where their outputs lie close together.
+constexpr double kMargin = 0.05;
+constexpr double kMarginWeight = 1.0;
 // Enough for the network to settle on the rules' answers; more changed no decision in trials.
 constexpr int kDistillingSteps = 100;
 
@@ -186,8 +192,37 @@ std::unique_ptr<TOmbra> MakeRuleNetwork(const TLearnedRuleBase& base, const TLea
         std::fill(byParameter.begin(), byParameter.end(), 0.0);
         double error = 0;
         const double scale = inputs.empty() ? 0.0 : 1.0 / double(inputs.size());
-        for (std::size_t k = 0; k < inputs.size(); ++k)
-            error += scale * model.AddGradient(inputs[k], targets[k], byParameter, scale);
+        std::vector<double> output(targets.empty() ? 0 : targets.front().size());
+        for (std::size_t k = 0; k < inputs.size(); ++k) {
+            if (!rows.Classifying()) {
+                error += scale * model.AddGradient(inputs[k], targets[k], byParameter, scale);
+                continue;
+            }
+            // Classes: the squared difference, plus a squared hinge on every class whose output
+            // comes within kMargin of the output of the rules' class. The sum's slope by the
+            // outputs is passed on as that of a squared difference to a shifted target.
+            model.Recall(inputs[k], output);
+            const int chosen = LargestOutput(targets[k]);
+            const double outputs = double(output.size());
+            std::vector<double> slope(output.size()), shifted(output.size());
+            double loss = 0;
+            for (std::size_t o = 0; o < output.size(); ++o) {
+                slope[o] = 2 * (output[o] - targets[k][o]) / outputs;
+                loss += std::pow(output[o] - targets[k][o], 2) / outputs;
+            }
+            for (std::size_t o = 0; o < output.size(); ++o) {
+                if (int(o) == chosen) continue;
+                const double shortfall = kMargin - (output[std::size_t(chosen)] - output[o]);
+                if (shortfall <= 0) continue;
+                loss += kMarginWeight * shortfall * shortfall;
+                slope[std::size_t(chosen)] -= 2 * kMarginWeight * shortfall;
+                slope[o] += 2 * kMarginWeight * shortfall;
+            }
+            for (std::size_t o = 0; o < output.size(); ++o)
+                shifted[o] = output[o] - slope[o] * outputs / 2;
+            model.AddGradient(inputs[k], shifted, byParameter, scale);
+            error += scale * loss;
+        }
         layout.Chain(x, byParameter, gradient);
         return error;
     };

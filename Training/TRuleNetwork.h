@@ -12,8 +12,9 @@
 // Training (the network's exact gradient, limited-memory BFGS) changes only the condition weights
 // (each other term's a_r - b_r on its own, always below a_r), G > 0 and the biases, on the
 // squared difference between the network's outputs and the rules' outputs over the rows, and
-// jittered copies of the rows, where some rule fires. The rule base, its weights up to the common
-// factor G, and so what Glean reads off, stay as they were learned.
+// jittered copies of the rows, where some rule fires; for classes also on a squared hinge that
+// keeps the rules' class ahead of the others. The rule base, its weights up to the common factor
+// G, and so what Glean reads off, stay as they were learned.
 #pragma once
 
 #include <cstdint>

@@ -11,8 +11,9 @@ namespace glean {
 
 namespace {
 
-constexpr int kTopSingles = 16;  // single conditions that pairs are made of
-constexpr int kRefitted = 6;     // best candidates refitted at each step
+constexpr int kTopSingles = 16;    // single conditions that pairs are made of
+constexpr int kRefitted = 6;       // best candidates refitted at each step
+constexpr int kTrialWeights = 16;  // trial weights of a candidate, 1e-3 to 1e2 times the mean
 
 struct TCandidate {
     TAntecedent Antecedent;
@@ -110,8 +111,9 @@ std::vector<TTrial> Trials(const TLearningRows& rows, const TConsequentFit& fit,
         const std::vector<double> local = fit.LocalConsequent(candidates[c].Strength);
         TTrial best;
         best.Candidate = c;
-        for (int step = 0; step < 16; ++step) {
-            const double weight = scale * std::exp(std::log(1e-3) + step * std::log(1e5) / 15);
+        for (int step = 0; step < kTrialWeights; ++step) {
+            const double weight =
+                scale * std::exp(std::log(1e-3) + step * std::log(1e5) / (kTrialWeights - 1));
             std::vector<double> added = local;
             if (rows.Classifying()) {
                 for (double& share : added)
