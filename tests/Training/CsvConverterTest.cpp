@@ -165,5 +165,23 @@ TEST(ConvertCsvFile, WritesDataSetsThatLoadBackAndTheScaling) {
                       "ConvertCsvFile");
 }
 
+TEST(ReadScaling, ReadsBackWhatWriteScalingWrites) {
+    const std::vector<TColumnScale> columns = {{"a,b", "input", -0.1, 1e300},
+                                               {"t", "output", 3.14159265358979, 3.2},
+                                               {"k=x", "class", 0, 1}};
+    std::stringstream text;
+    WriteScaling(text, columns);
+    const std::vector<TColumnScale> back = ReadScaling(text);
+    ASSERT_EQ(back.size(), columns.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        EXPECT_EQ(back[c].Name, columns[c].Name);
+        EXPECT_EQ(back[c].Role, columns[c].Role);
+        EXPECT_EQ(back[c].Minimum, columns[c].Minimum);  // exactly: shortest round-trip texts
+        EXPECT_EQ(back[c].Maximum, columns[c].Maximum);
+    }
+    std::istringstream bad("column,role,minimum,maximum\nx,input,2,1\n");
+    EXPECT_THROW(ReadScaling(bad), TException);
+}
+
 }  // namespace
 }  // namespace glean

@@ -50,7 +50,8 @@ TEST(RunJobs, CsvThenTrainWritesANetworkAndReportsTheFit) {
     csv.HeldOutFile = dir + "jobs-test.dat";
     std::ostringstream csvOut;
     RunCsvJob(csv, csvOut);
-    EXPECT_EQ(csvOut.str(), "rows read 30, dropped for a missing value 0\n"
+    EXPECT_EQ(csvOut.str(),
+              "rows read 30, dropped for a missing value 0\n"
               "training rows 24, held-out rows 6, inputs 2, outputs 2\n");
 
     TTrainJob train = TrainJob(dir + "jobs.dat", dir + "jobs.wts");

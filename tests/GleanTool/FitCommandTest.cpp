@@ -1,0 +1,231 @@
+#include "GleanTool/FitCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "FileHandler/TRuleFile.h"
+#include "GleanTool/ToolFiles.h"
+#include "Ombra/Glean/Glean.h"
+#include "RuleEngine/TRuleEvaluator.h"
+#include "tests/GleanTool/ToolRun.h"
+
+namespace glean {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Tool;
+
+std::string Slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Rows whose class is "hot" above 20 degrees and "cold" below, with a column of noise beside.
+std::string WeatherCsv(int rows, int offset) {
+    std::string text = "noise,temperature (C),label\n";
+    for (int i = 0; i < rows; ++i) {
+        const double temperature = std::fmod((i + offset) * 7.31, 40.0);
+        const double noise = std::fmod((i + offset) * 3.77, 5.0);
+        text += std::to_string(noise) + "," + std::to_string(temperature) + "," +
+                (temperature > 20 ? "hot" : "cold") + "\n";
+    }
+    return text;
+}
+
+class FitCommand : public testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("glean-fit-" + std::to_string(getpid()) + "-" +
+                   testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string Write(const std::string& name, const std::string& text) {
+        std::ofstream(folder_ / name, std::ios::binary) << text;
+        return (folder_ / name).string();
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(FitCommand, RecoversTheKnownRuleByName) {
+    const std::string train = Write("train.csv", WeatherCsv(120, 0));
+    const auto run =
+        Tool({"fit", train, (folder_ / "model").string(), "--target", "label", "--quiet"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    const std::string rules = Slurp(folder_ / "model" / "model.rul");
+    EXPECT_NE(rules.find("<temperature_C is"), std::string::npos) << rules;
+    EXPECT_NE(rules.find("<hot is Yes"), std::string::npos) << rules;
+    EXPECT_NE(rules.find("<cold is Yes"), std::string::npos) << rules;
+    const std::string report = Slurp(folder_ / "model" / "model.report");
+    EXPECT_NE(report.find("task classification\n"), std::string::npos);
+    EXPECT_NE(report.find("training_rules_accuracy 1.0000\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("training_no_rule 0.0000\n"), std::string::npos) << report;
+}
+
+// The held-out rows are only reported on: other held-out rows give the same model, byte for byte.
+TEST_F(FitCommand, NeverLearnsFromTheHeldOutRows) {
+    const std::string train = Write("train.csv", WeatherCsv(90, 0));
+    std::string files[2];
+    for (int variant = 0; variant < 2; ++variant) {
+        const std::string test = Write("test.csv", WeatherCsv(30, 1000 + 17 * variant));
+        const fs::path out = folder_ / ("model" + std::to_string(variant));
+        const auto run =
+            Tool({"fit", train, out.string(), "--target", "3", "--test", test, "--quiet"});
+        ASSERT_EQ(run.Code, 0) << run.Err;
+        files[variant] = Slurp(out / "model.wts") + Slurp(out / "model.rul");
+    }
+    EXPECT_EQ(files[0], files[1]);
+}
+
+// What fit writes is what the other commands read: Glean makes the same rule file from the
+// parameter file, export with the scaling makes the same engines, fidelity and svg take them.
+TEST_F(FitCommand, FolderReadsBackInEveryCommand) {
+    const std::string train = Write("train.csv", WeatherCsv(100, 0));
+    const fs::path out = folder_ / "model";
+    ASSERT_EQ(Tool({"fit", train, out.string(), "--target", "label", "--quiet"}).Code, 0);
+    const std::string rules = Slurp(out / "model.rul");
+    const fs::path here = fs::current_path();
+    fs::current_path(out);
+    fs::remove("model.rul");
+    const char* argv[] = {"Glean", "model.par"};
+    std::ostringstream glean;
+    EXPECT_EQ(RunGlean(2, argv, glean, glean), 0) << glean.str();
+    fs::current_path(here);
+    EXPECT_EQ(Slurp(out / "model.rul"), rules);
+    for (const char* engine : {"model.fll", "model.fis", "model.fcl"}) {
+        const fs::path again = folder_ / engine;
+        const auto run = Tool({"export", (out / "model.rul").string(), again.string(), "--scale",
+                               (out / "model.scale").string()});
+        ASSERT_EQ(run.Code, 0) << run.Err;
+        EXPECT_EQ(Slurp(again), Slurp(out / engine)) << engine;
+    }
+    EXPECT_EQ(Tool({"fidelity", (out / "model.wts").string(), (out / "model.rul").string(),
+                    "--grid", "5"})
+                  .Code,
+              0);
+    EXPECT_EQ(Tool({"svg", (out / "model.rul").string(), (folder_ / "pic").string(), "--scale",
+                    (out / "model.scale").string()})
+                  .Code,
+              0);
+}
+
+TEST_F(FitCommand, RegressionPredictsInTheTargetsUnits) {
+    std::string text = "x,y\n";
+    for (int i = 0; i < 60; ++i)
+        text += std::to_string(i) + "," + std::to_string(1000 + 10 * i) + "\n";
+    const auto run = Tool(
+        {"fit", Write("line.csv", text), (folder_ / "m").string(), "--target", "y", "--quiet"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    const std::string report = Slurp(folder_ / "m" / "model.report");
+    EXPECT_NE(report.find("task regression\n"), std::string::npos);
+    std::istringstream lines(report);
+    for (std::string key, value; lines >> key >> value;) {
+        if (key == "training_rules_r2") {
+            EXPECT_GT(std::stod(value), 0.95);
+        }
+    }
+    // The output variable spans the target's range, not [0, 1].
+    const std::string fll = Slurp(folder_ / "m" / "model.fll");
+    EXPECT_NE(fll.find("range: 1000 1590"), std::string::npos) << fll;
+}
+
+TEST_F(FitCommand, RefusesWhatItCannotUse) {
+    const std::string train = Write("train.csv", WeatherCsv(40, 0));
+    EXPECT_EQ(Tool({"fit", train, (folder_ / "m").string()}).Code, 2);  // no --target
+    EXPECT_EQ(
+        Tool({"fit", train, (folder_ / "m").string(), "--target", "label", "--task", "clustering"})
+            .Code,
+        2);
+    const auto unknown = Tool({"fit", train, (folder_ / "m").string(), "--target", "colour"});
+    EXPECT_EQ(unknown.Code, 1);
+    EXPECT_NE(unknown.Err.find("No such column: colour"), std::string::npos) << unknown.Err;
+    const std::string test = Write("test.csv", "noise,temperature (C),label\n1,25,warm\n");
+    const auto unseen =
+        Tool({"fit", train, (folder_ / "m").string(), "--target", "label", "--test", test});
+    EXPECT_EQ(unseen.Code, 1);
+    EXPECT_NE(unseen.Err.find("class warm is not among the training rows' classes"),
+              std::string::npos)
+        << unseen.Err;
+}
+
+// fuzzylite, running the FLL export on the held-out Iris rows in their own units, answers what
+// the rule engine (the evaluator fidelity uses) answers.
+TEST_F(FitCommand, FuzzyliteRunsTheExportAsTheRuleEngine) {
+    ASSERT_TRUE(fs::exists(GLEAN_FUZZYLITE)) << "fuzzylite is not installed";
+    const fs::path iris = fs::path(GLEAN_EXAMPLES) / "iris";
+    const fs::path out = folder_ / "iris";
+    ASSERT_EQ(Tool({"fit", (iris / "iris-train.csv").string(), out.string(), "--target", "species",
+                    "--quiet"})
+                  .Code,
+              0);
+    std::ifstream csv(iris / "iris-test.csv");
+    std::string line;
+    std::getline(csv, line);
+    std::vector<std::vector<double>> rows;
+    std::ofstream fld(folder_ / "inputs.fld");
+    while (std::getline(csv, line)) {
+        std::replace(line.begin(), line.end(), ',', ' ');
+        std::istringstream fields(line);
+        std::vector<double> row(4);
+        for (double& value : row)
+            fields >> value;
+        rows.push_back(row);
+        fld << row[0] << ' ' << row[1] << ' ' << row[2] << ' ' << row[3] << '\n';
+    }
+    fld.close();
+    const std::string command =
+        std::string(GLEAN_FUZZYLITE) + " -i " + (out / "model.fll").string() + " -of fld -d " +
+        (folder_ / "inputs.fld").string() + " -decimals 12 -dheader false -dinputs false";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0) << text;
+    std::istringstream lines(text);
+    std::vector<std::vector<double>> engine;
+    for (std::string row; std::getline(lines, row);) {
+        std::istringstream values(row);
+        std::vector<double> outputs;
+        for (std::string value; values >> value;)
+            outputs.push_back(std::strtod(value.c_str(), nullptr));
+        engine.push_back(outputs);
+    }
+    ASSERT_EQ(engine.size(), rows.size());
+    // The same rows through the rule file, stated in the data's units as export states them.
+    const std::unique_ptr<TFuzzyRuleSet> rules = [&] {
+        std::ifstream in(out / "model.rul");
+        FileTools tools;
+        return TRuleFile::LoadRules(tools, in);
+    }();
+    const TScaleRanges ranges = ReadScaleFile((out / "model.scale").string());
+    ToOriginalUnits(*rules, ranges.Inputs, ranges.Outputs);
+    const TRuleBase base(*rules);
+    const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
+    std::vector<double> outputs(3);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        evaluator.Evaluate(rows[i], outputs);
+        ASSERT_EQ(engine[i].size(), 3u);
+        for (std::size_t o = 0; o < 3; ++o)
+            EXPECT_NEAR(engine[i][o], outputs[o], 1e-6) << "row " << i;
+    }
+}
+
+}  // namespace
+}  // namespace glean
