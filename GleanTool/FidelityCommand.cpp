@@ -16,15 +16,19 @@ int GridPoints(const std::string& text) {
     return NumberOption<int>("--grid", text, "a whole number");
 }
 
-// The inputs of a data set's rows, and whether its expected outputs name classes.
+// The inputs of a data set's rows, whether its expected outputs name classes, and those outputs
+// when there are as many as the rules have (else none).
 struct TDataSamples {
     std::vector<std::vector<double>> Inputs;
     bool Classes = false;
+    std::vector<std::vector<double>> Expected;
 };
 
 TDataSamples DataSamples(const std::string& fileName, const TRuleBase& rules) {
     const std::unique_ptr<Data> data = ReadDataSet(fileName);
-    return {TFidelity::Samples(*data, rules), TFidelity::OneHotClasses(*data)};
+    TDataSamples samples{TFidelity::Samples(*data, rules), TFidelity::OneHotClasses(*data), {}};
+    if (data->Outputs() == rules.Outputs()) samples.Expected = TFidelity::Expected(*data);
+    return samples;
 }
 
 // The command after its files are read: the samples chosen by the options, the report on out,
@@ -36,11 +40,14 @@ int MeasureFidelity(TOmbra& network, const TFuzzyRuleSet& rules, const TToolArgu
     TFidelity fidelity(network, evaluator, base);
     const TDataSamples samples =
         arguments.Has("grid")
-            ? TDataSamples{TFidelity::Grid(base, GridPoints(arguments.Options.at("grid"))), false}
+            ? TDataSamples{TFidelity::Grid(base, GridPoints(arguments.Options.at("grid"))),
+                           false,
+                           {}}
             : DataSamples(arguments.Options.at("data"), base);
     std::ostringstream table;
-    const TFidelityReport report = fidelity.Measure(
-        samples.Inputs, arguments.Has("table") ? &table : nullptr, samples.Classes);
+    const TFidelityReport report =
+        fidelity.Measure(samples.Inputs, arguments.Has("table") ? &table : nullptr, samples.Classes,
+                         samples.Expected.empty() ? nullptr : &samples.Expected);
     if (arguments.Has("table")) WriteTextFile(arguments.Options.at("table"), table.str());
     fidelity.WriteReport(report, out);
     return kToolSuccess;
@@ -64,13 +71,15 @@ const TToolCommand FidelityCommand = {
     "  fidelity WEIGHTS RULES (--grid N | --data DATASET) [--conjunction minimum|product]\n"
     "           [--outputs singletons|triangles] [--table FILE]\n"
     "      compares the rules with the network on N points per input or on a data set;\n"
-    "      for a data set of one-hot classes, also how often both pick the same class\n",
+    "      for a data set of one-hot classes, also how often both pick the same class; with\n"
+    "      expected outputs, how both do against them\n",
     "  --grid N                        N evenly spaced values per input (no default: give --grid\n"
     "                                  or --data)\n"
     "  --data DATASET                  the inputs of a data set file\n"
     "  --conjunction minimum|product   how \"and\" joins conditions (default: minimum)\n"
     "  --outputs singletons|triangles  output terms (default: singletons)\n"
-    "  --table FILE                    also write every sample with both outputs (default: none)\n",
+    "  --table FILE                    also write every sample with both outputs, as CSV\n"
+    "                                  (default: none)\n",
     RunFidelity};
 
 }  // namespace glean

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+
+#include "KQmessage/Check.h"
 
 #include "RuleEngine/TRuleExporter.h"
 
@@ -20,6 +23,67 @@ int AtomCount(const TRuleExpression& expression) {
         count += AtomCount(expression.List().GetSubExpression(i));
     }
     return count;
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Sums towards TTruthFit over the samples.
+class TTruthTally {
+public:
+    explicit TTruthTally(int outputs)
+        : rules_(std::size_t(outputs)), network_(std::size_t(outputs)) {}
+
+    void Add(const std::vector<double>& expected, const std::vector<double>& rules,
+             const std::vector<double>& network, bool classes) {
+        if (classes) {
+            const int truth = LargestOutput(expected);
+            rulesRight_ += LargestOutput(rules) == truth;
+            networkRight_ += LargestOutput(network) == truth;
+            return;
+        }
+        for (std::size_t o = 0; o < rules.size(); ++o) {
+            network_[o].Add(expected[o], network[o]);
+            if (!std::isnan(rules[o])) rules_[o].Add(expected[o], rules[o]);
+        }
+    }
+
+    void Into(TTruthFit& fit) const {
+        fit.RulesRight = rulesRight_;
+        fit.NetworkRight = networkRight_;
+        for (std::size_t o = 0; o < rules_.size(); ++o) {
+            fit.RulesRmse.push_back(rules_[o].Rmse());
+            fit.RulesR2.push_back(rules_[o].R2());
+            fit.NetworkRmse.push_back(network_[o].Rmse());
+            fit.NetworkR2.push_back(network_[o].R2());
+        }
+    }
+
+private:
+    struct TSums {
+        int N = 0;
+        double Squares = 0, Sum = 0, SumOfSquares = 0;
+        void Add(double truth, double answer) {
+            ++N;
+            Squares += (answer - truth) * (answer - truth);
+            Sum += truth;
+            SumOfSquares += truth * truth;
+        }
+        double Rmse() const { return N ? std::sqrt(Squares / N) : kNaN; }
+        double R2() const {
+            const double spread = SumOfSquares - Sum * Sum / N;
+            return N && spread > 0 ? 1 - Squares / spread : kNaN;
+        }
+    };
+    std::vector<TSums> rules_, network_;
+    int rulesRight_ = 0, networkRight_ = 0;
+};
+
+// A figure with `decimals` decimals, "n/a" for NaN.
+std::string Figure(double value, int decimals) {
+    if (std::isnan(value)) return "n/a";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
 }
 
 std::string Fixed(double value, int decimals) {
@@ -119,17 +183,30 @@ bool TFidelity::OneHotClasses(const Data& data) {
     return true;
 }
 
+std::vector<std::vector<double>> TFidelity::Expected(const Data& data) {
+    std::vector<std::vector<double>> expected;
+    if (data.Outputs() < 1) return expected;
+    for (int i = 0, row = data.First(); i < data.DataRows(); ++i, row = (row + 1) % data.Rows()) {
+        std::vector<double> values(data.Outputs());
+        data.GetOutputRow(row, values);
+        expected.push_back(std::move(values));
+    }
+    return expected;
+}
+
 TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& samples,
-                                   std::ostream* table, bool classes) {
+                                   std::ostream* table, bool classes,
+                                   const std::vector<std::vector<double>>* expected) {
+    GLEAN_CHECK(!expected || expected->size() == samples.size());
     const TEngineNames names = TRuleExporter::Names(rules_);
     if (table) {
         std::string header;
         for (const std::string& name : names.Inputs)
-            header += name + " ";
+            header += name + ",";
         for (const std::string& name : names.Outputs)
-            header += name + " ";
+            header += name + ",";
         for (const std::string& name : names.Outputs)
-            header += name + "@network ";
+            header += name + "@network,";
         header.pop_back();
         *table << header << '\n';
     }
@@ -139,9 +216,13 @@ TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& sampl
     report.Outputs.resize(rules_.Outputs());
     std::vector<double> squares(rules_.Outputs(), 0.0);
     std::vector<double> ruleOutputs(rules_.Outputs()), networkOutputs(rules_.Outputs());
-    for (const std::vector<double>& sample : samples) {
+    TTruthTally truth(rules_.Outputs());
+    report.Truth.Compared = expected != nullptr;
+    for (std::size_t s = 0; s < samples.size(); ++s) {
+        const std::vector<double>& sample = samples[s];
         evaluator_.Evaluate(sample, ruleOutputs);
         network_.Recall(sample, networkOutputs);
+        if (expected) truth.Add((*expected)[s], ruleOutputs, networkOutputs, classes);
         for (int o = 0; o < rules_.Outputs(); ++o) {
             TOutputFidelity& output = report.Outputs[o];
             if (std::isnan(ruleOutputs[o])) {
@@ -163,20 +244,41 @@ TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& sampl
         if (!table) continue;
         std::string line;
         for (double value : sample)
-            line += ExactNumber(value) + " ";
+            line += ExactNumber(value) + ",";
         for (double value : ruleOutputs)
-            line += ExactNumber(value) + " ";
+            line += ExactNumber(value) + ",";
         for (double value : networkOutputs)
-            line += ExactNumber(value) + " ";
+            line += ExactNumber(value) + ",";
         line.pop_back();
         *table << line << '\n';
     }
     for (int o = 0; o < rules_.Outputs(); ++o) {
         const int active = report.Samples - report.Outputs[o].Silent;
-        report.Outputs[o].Rms = active > 0 ? std::sqrt(squares[o] / active) : 0;
+        report.Outputs[o].Rms = active > 0 ? std::sqrt(squares[o] / active) : kNaN;
     }
+    if (expected) truth.Into(report.Truth);
     report.Statistics = Statistics(rules_);
     return report;
+}
+
+void TFidelity::WriteTruth(const TFidelityReport& report, const TEngineNames& names,
+                           std::ostream& out) const {
+    const TTruthFit& truth = report.Truth;
+    if (report.Classes.Compared) {
+        const double samples = std::max(report.Samples, 1);
+        out << "expected class: rules " << truth.RulesRight << " of " << report.Samples << " ("
+            << Fixed(100.0 * truth.RulesRight / samples, 1) << "%), network " << truth.NetworkRight
+            << " (" << Fixed(100.0 * truth.NetworkRight / samples, 1) << "%)\n";
+        return;
+    }
+    out << "output  rules rmse  rules r2  network rmse  network r2 (against the expected "
+           "outputs)\n";
+    for (int o = 0; o < rules_.Outputs(); ++o) {
+        const std::size_t k = std::size_t(o);
+        out << names.Outputs[k] << "  " << Figure(truth.RulesRmse[k], 6) << "  "
+            << Figure(truth.RulesR2[k], 4) << "  " << Figure(truth.NetworkRmse[k], 6) << "  "
+            << Figure(truth.NetworkR2[k], 4) << '\n';
+    }
 }
 
 void TFidelity::WriteReport(const TFidelityReport& report, std::ostream& out) const {
@@ -187,8 +289,9 @@ void TFidelity::WriteReport(const TFidelityReport& report, std::ostream& out) co
     for (int o = 0; o < rules_.Outputs(); ++o) {
         const TOutputFidelity& output = report.Outputs[o];
         const double share = report.Samples > 0 ? 100.0 * output.Silent / report.Samples : 0;
-        out << names.Outputs[o] << "  " << Fixed(output.Rms, 6) << "  " << Fixed(output.Largest, 6)
-            << "  " << Fixed(share, 1) << "%\n";
+        const bool silent = output.Silent == report.Samples;
+        out << names.Outputs[o] << "  " << Figure(output.Rms, 6) << "  "
+            << (silent ? "n/a" : Fixed(output.Largest, 6)) << "  " << Fixed(share, 1) << "%\n";
     }
     if (report.Classes.Compared) {
         const TClassAgreement& c = report.Classes;
@@ -196,6 +299,7 @@ void TFidelity::WriteReport(const TFidelityReport& report, std::ostream& out) co
         out << "class agreement " << c.Agreeing << " of " << report.Samples << " ("
             << Fixed(share, 1) << "%), no rule active " << c.Silent << '\n';
     }
+    if (report.Truth.Compared) WriteTruth(report, names, out);
     const TRuleStatistics& s = report.Statistics;
     out << "rules " << s.Rules << " (" << s.EngineRules << " engine rules)\n";
     out << "antecedents per rule: min " << s.MinAntecedents << ", mean "

@@ -8,6 +8,7 @@
 #include "DataObject/Data.h"
 #include "Ombra/TOmbra.h"
 #include "RuleEngine/TRuleEvaluator.h"
+#include "RuleEngine/TRuleExporter.h"
 
 namespace glean {
 
@@ -36,11 +37,22 @@ struct TClassAgreement {
     int Silent = 0;         // samples on which no rule is active for any output
 };
 
+// The rule base and the network against a data set's expected outputs: for classes, the samples
+// on which each picks the expected class; otherwise per output the root mean square error and R^2
+// (the rule base's over the samples on which some rule is active for that output; NaN where none
+// is).
+struct TTruthFit {
+    bool Compared = false;
+    int RulesRight = 0, NetworkRight = 0;
+    std::vector<double> RulesRmse, RulesR2, NetworkRmse, NetworkR2;
+};
+
 struct TFidelityReport {
     int Samples = 0;
     std::vector<TOutputFidelity> Outputs;
     TRuleStatistics Statistics;
     TClassAgreement Classes;
+    TTruthFit Truth;
 };
 
 class TFidelity {
@@ -62,16 +74,25 @@ public:
     // among 0s: the outputs name classes.
     static bool OneHotClasses(const Data& data);
 
-    // Runs both on every sample, and with `classes` also counts the class agreement. When table
-    // is given, writes a header and per sample the inputs, the rule base's outputs and the
-    // network's outputs, space separated, exactly.
+    // The expected outputs of a data set's rows, oldest first; empty when it has none.
+    static std::vector<std::vector<double>> Expected(const Data& data);
+
+    // Runs both on every sample, and with `classes` also counts the class agreement; with
+    // `expected` (one row per sample, as many values as the rules have outputs) also compares
+    // both with them. When table is given, writes a CSV header and per sample the inputs, the
+    // rule base's outputs and the network's outputs, comma separated, exactly.
     TFidelityReport Measure(const std::vector<std::vector<double>>& samples,
-                            std::ostream* table = nullptr, bool classes = false);
-    // The report as text, one line per output, the class agreement when counted, and the rule
+                            std::ostream* table = nullptr, bool classes = false,
+                            const std::vector<std::vector<double>>* expected = nullptr);
+    // The report as text, one line per output ("n/a" where no rule is active on any sample), the
+    // class agreement when counted, the fit to the expected outputs when compared, and the rule
     // statistics.
     void WriteReport(const TFidelityReport& report, std::ostream& out) const;
 
 private:
+    void WriteTruth(const TFidelityReport& report, const TEngineNames& names,
+                    std::ostream& out) const;
+
     TOmbra& network_;
     const TRuleEvaluator& evaluator_;
     const TRuleBase& rules_;

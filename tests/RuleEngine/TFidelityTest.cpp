@@ -96,11 +96,11 @@ TEST(TFidelity, ComparesOnSamplesWhereARuleIsActive) {
     std::istringstream lines(table.str());
     std::string line;
     std::getline(lines, line);
-    EXPECT_EQ(line, "Temperature Humidity FanSpeed FanSpeed@network");
+    EXPECT_EQ(line, "Temperature,Humidity,FanSpeed,FanSpeed@network");
     std::getline(lines, line);
-    EXPECT_EQ(line.substr(0, 6), "0 0 0 ");
+    EXPECT_EQ(line.substr(0, 6), "0,0,0,");
     std::getline(lines, line);
-    EXPECT_EQ(line.substr(0, 12), "0 0.5 nan 0.");
+    EXPECT_EQ(line.substr(0, 12), "0,0.5,nan,0.");
 
     std::ostringstream text;
     fidelity.WriteReport(report, text);
@@ -183,6 +183,34 @@ TEST(TFidelity, RefusesANetworkOfAnotherShape) {
     TOmbra network = FanShapedNetwork(3);
     EXPECT_THROW_TEXT(TFidelity(network, evaluator, base), ExportError,
                       "the network has 3 inputs and 1 outputs, the rules 2 and 1");
+}
+
+// Against expected classes: a sample no rule speaks for counts as wrong; outputs on which no rule
+// is active anywhere read "n/a", never a perfect-looking 0.
+TEST(TFidelity, ComparesWithTheExpectedOutputs) {
+    TOmbra network = TwoClassNetwork(false);
+    std::unique_ptr<TFuzzyRuleSet> rules;
+    ExtractRules(network, rules, nullptr, nullptr);
+    const TRuleBase base(*rules);
+    const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
+    TFidelity fidelity(network, evaluator, base);
+    const std::vector<std::vector<double>> samples{{0}, {0.5}, {1}};
+    const std::vector<std::vector<double>> expected{{1, 0}, {1, 0}, {1, 0}};
+    TFidelityReport report = fidelity.Measure(samples, nullptr, true, &expected);
+    EXPECT_EQ(report.Truth.RulesRight, 1);  // right at 0, silent at 0.5, wrong at 1
+    std::ostringstream text;
+    fidelity.WriteReport(report, text);
+    EXPECT_NE(text.str().find("expected class: rules 1 of 3 (33.3%)"), std::string::npos)
+        << text.str();
+
+    const std::vector<std::vector<double>> silent{{0.5}};
+    const std::vector<std::vector<double>> values{{0.3, 0.7}};
+    report = fidelity.Measure(silent, nullptr, false, &values);
+    EXPECT_TRUE(std::isnan(report.Outputs[0].Rms));
+    EXPECT_TRUE(std::isnan(report.Truth.RulesRmse[0]));
+    std::ostringstream none;
+    fidelity.WriteReport(report, none);
+    EXPECT_NE(none.str().find("  n/a  n/a  100.0%\n"), std::string::npos) << none.str();
 }
 
 }  // namespace
