@@ -32,6 +32,10 @@ TEST(TFidelity, GridCoversEveryCombinationLastInputFastest) {
     EXPECT_EQ(grid[1], (std::vector<double>{0, 0.5}));
     EXPECT_EQ(grid[3], (std::vector<double>{0.5, 0}));
     EXPECT_EQ(grid[8], (std::vector<double>{1, 1}));
+    // The smallest grid is the corners; the largest holds exactly 10^6 samples.
+    EXPECT_EQ(TFidelity::Grid(base, 2),
+              (std::vector<std::vector<double>>{{0, 0}, {0, 1}, {1, 0}, {1, 1}}));
+    EXPECT_EQ(TFidelity::Grid(base, 1000).size(), 1000000u);
     EXPECT_THROW_TEXT(TFidelity::Grid(base, 1), ExportError,
                       "a grid needs at least 2 points per input");
     EXPECT_THROW_TEXT(TFidelity::Grid(base, 1001), ExportError,
@@ -66,6 +70,13 @@ TEST(TFidelity, RuleStatisticsCountAtomsOfAnyOperator) {
     EXPECT_EQ(s.MinConsequents, 1);
     EXPECT_EQ(s.MaxConsequents, 2);
     EXPECT_DOUBLE_EQ(s.MeanConsequents, 1.4);
+
+    while (rules->RuleList->numRules() > 0)
+        rules->RuleList->RemoveRule(0);
+    const TRuleStatistics none = TFidelity::Statistics(TRuleBase(*rules));
+    EXPECT_EQ(none.Rules, 0);
+    EXPECT_EQ(none.MeanAntecedents, 0);
+    EXPECT_EQ(none.MeanConsequents, 0);
 }
 
 TEST(TFidelity, ComparesOnSamplesWhereARuleIsActive) {
@@ -106,6 +117,34 @@ TEST(TFidelity, ComparesOnSamplesWhereARuleIsActive) {
     fidelity.WriteReport(report, text);
     EXPECT_NE(text.str().find("(singletons, minimum), 9 samples\n"), std::string::npos);
     EXPECT_NE(text.str().find("  22.2%\nrules 4 (5 engine rules)\n"), std::string::npos);
+}
+
+// No sample, or none on which a rule is active: nothing to average, so the figures are 0.
+TEST(TFidelity, NothingComparedGivesZeros) {
+    const auto rules = test::LoadToolRules("fan.rul");
+    const TRuleBase base(*rules);
+    const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
+    TOmbra network = FanShapedNetwork();
+    TFidelity fidelity(network, evaluator, base);
+    for (const std::vector<std::vector<double>>& samples :
+         {std::vector<std::vector<double>>{}, {{0, 0.4}}}) {
+        const TFidelityReport report = fidelity.Measure(samples, nullptr, true);
+        EXPECT_EQ(report.Outputs[0].Silent, report.Samples);
+        EXPECT_EQ(report.Outputs[0].Rms, 0);
+        EXPECT_EQ(report.Outputs[0].Largest, 0);
+        EXPECT_EQ(report.Classes.Agreeing, 0);
+        std::ostringstream text;
+        fidelity.WriteReport(report, text);
+        const std::string share = samples.empty() ? "0.0%" : "100.0%";
+        EXPECT_NE(text.str().find("\nFanSpeed  0.000000  0.000000  " + share + "\n"),
+                  std::string::npos)
+            << text.str();
+        EXPECT_NE(
+            text.str().find("\nclass agreement 0 of " + std::to_string(samples.size()) +
+                            " (0.0%), no rule active " + std::to_string(samples.size()) + "\n"),
+            std::string::npos)
+            << text.str();
+    }
 }
 
 // One input of terms Low, Mid, High and two class outputs of terms No, Yes. Rule neuron 0 reads
@@ -158,6 +197,42 @@ TEST(TFidelity, ClassAgreementComparesTheLargestOutputs) {
     EXPECT_EQ(plain.str().find("class agreement"), std::string::npos);
 }
 
+// Of equal outputs, both sides pick the first; samples near Low, where the network and the
+// rules read off it pick class 0.
+TEST(TFidelity, EqualOutputsPickTheFirstClass) {
+    TOmbra faithful = TwoClassNetwork(false);
+    std::unique_ptr<TFuzzyRuleSet> rules;
+    ExtractRules(faithful, rules, nullptr, nullptr);
+    const std::vector<std::vector<double>> low{{0}, {0.2}};
+    {
+        // A network undecided: every rule votes alike for every action, so both outputs are 0.5.
+        TOmbra undecided = TwoClassNetwork(false);
+        undecided.SetWeightLayer(kActionWeights, std::vector<double>(8, 4.0));
+        std::vector<double> outputs(2);
+        undecided.Recall(low[1], outputs);
+        EXPECT_EQ(outputs, (std::vector<double>{0.5, 0.5}));
+        const TRuleBase base(*rules);
+        const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
+        TFidelity fidelity(undecided, evaluator, base);
+        EXPECT_EQ(fidelity.Measure(low, nullptr, true).Classes.Agreeing, 2);
+    }
+    // Rules undecided: every consequence names the term Yes, so both outputs are 1.
+    for (int r = 0; r < rules->RuleList->numRules(); ++r) {
+        TRuleConsequenceList& consequences = *rules->RuleList->GetRule(r).ConsequenceList;
+        for (int c = 0; c < consequences.numConsequences(); ++c) {
+            const TRuleAtom atom = consequences.GetConsequence(c);
+            consequences.SetConsequence(atom.Variable, 1, std::fabs(atom.Weight), false, c);
+        }
+    }
+    const TRuleBase base(*rules);
+    const TRuleEvaluator evaluator(base, TConjunction::Minimum, TOutputMode::Singletons);
+    std::vector<double> outputs(2);
+    evaluator.Evaluate(low[1], outputs);
+    EXPECT_EQ(outputs, (std::vector<double>{1, 1}));
+    TFidelity fidelity(faithful, evaluator, base);
+    EXPECT_EQ(fidelity.Measure(low, nullptr, true).Classes.Agreeing, 2);
+}
+
 TEST(TFidelity, OneHotClassesNeedOneOneAmongZerosInEveryRow) {
     auto oneHot = [](std::vector<std::vector<double>> outputRows) {
         const int outputs = static_cast<int>(outputRows.front().size());
@@ -169,6 +244,7 @@ TEST(TFidelity, OneHotClassesNeedOneOneAmongZerosInEveryRow) {
         return TFidelity::OneHotClasses(data);
     };
     EXPECT_TRUE(oneHot({{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}));
+    EXPECT_TRUE(oneHot({{0, 1}}));  // a single row
     EXPECT_FALSE(oneHot({{1, 0, 0}, {0, 0.5, 0.5}}));
     EXPECT_FALSE(oneHot({{1, 0, 0}, {1, 1, 0}}));
     EXPECT_FALSE(oneHot({{1, 0, 0}, {0, 0, 0}}));

@@ -152,17 +152,44 @@ TEST(TRuleBase, OneEngineRulePerPositiveConsequenceOverTheLargestWeight) {
     }
 }
 
+// A consequence counts when its weight is above 0; one of exactly 0, below 0 or not a number
+// is left out and changes neither the other rules nor the largest weight.
+TEST(TRuleBase, KeepsOnlyConsequencesWeighingAboveZero) {
+    const struct {
+        double Weight;
+        std::size_t Rules;
+    } rows[] = {{0.0, 4}, {-0.0, 4}, {-kMin, 4}, {NAN, 4}, {kMin, 5}, {0.6, 5}};
+    for (const auto& row : rows) {
+        auto rules = test::LoadToolRules("fan.rul");
+        rules->RuleList->GetRule(1).ConsequenceList->SetConsequence(0, 1, row.Weight, false, 0);
+        const TRuleBase base(*rules);
+        ASSERT_EQ(base.Rules().size(), row.Rules) << row.Weight;
+        EXPECT_EQ(base.LargestWeight(), 1.6) << row.Weight;
+        EXPECT_EQ(base.Rules()[1].Term, row.Rules == 5 ? 1 : 0) << row.Weight;
+    }
+}
+
 TEST(TRuleBase, RefusesWhatTheEnginesCannotRun) {
     auto rules = test::LoadToolRules("fan.rul");
     auto& consequences = *rules->RuleList->GetRule(1).ConsequenceList;
     consequences.SetConsequence(0, 1, 0.6, true, 0);
     EXPECT_THROW_TEXT(TRuleBase{*rules}, ExportError, "rule 2: a negated consequence");
+    // One past the last output variable, and one past its last term.
+    consequences.SetConsequence(1, 0, 0.6, false, 0);
+    EXPECT_THROW_TEXT(TRuleBase{*rules}, ExportError,
+                      "rule 2: a consequence outside the output list");
     consequences.SetConsequence(0, 3, 0.6, false, 0);
     EXPECT_THROW_TEXT(TRuleBase{*rules}, ExportError,
                       "rule 2: a consequence outside the output list");
-    consequences.SetConsequence(0, 1, 0.6, false, 0);
+    consequences.SetConsequence(0, 2, 0.6, false, 0);
+    EXPECT_NO_THROW(TRuleBase{*rules});
 
-    rules->RuleList->GetRule(0).Antecedent->List().GetSubExpression(1).Atom().Term = 7;
+    // Humidity has three terms: the fourth is one past them.
+    TRuleAtom& humidity = rules->RuleList->GetRule(0).Antecedent->List().GetSubExpression(1).Atom();
+    humidity.Term = 3;
+    EXPECT_THROW_TEXT(TRuleBase{*rules}, ExportError, "rule 1: a condition outside the input list");
+    humidity.Term = 2;
+    humidity.Variable = 2;
     EXPECT_THROW_TEXT(TRuleBase{*rules}, ExportError, "rule 1: a condition outside the input list");
     rules->RuleList->GetRule(0).Antecedent->List().Operator = "xor";
     EXPECT_THROW_TEXT(TRuleBase{*rules}, ExportError,

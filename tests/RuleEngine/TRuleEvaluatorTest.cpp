@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "RuleSets.h"
 #include "support/TestSupport.h"
@@ -66,6 +67,26 @@ TEST(TRuleEvaluator, OperatorsOfCompoundConditions) {
     EXPECT_DOUBLE_EQ(TRuleEvaluator(base, TConjunction::Product, TOutputMode::Singletons)
                          .Degree(condition, inputs),
                      0.25);
+}
+
+// The first of equal largest values, NaN skipped wherever it stands; -1 when nothing is left.
+TEST(LargestOutput, FirstOfEqualsNaNSkipped) {
+    const double nan = std::nan("");
+    const struct {
+        std::vector<double> Values;
+        int Expected;
+    } rows[] = {
+        {{}, -1},
+        {{nan, nan}, -1},
+        {{0.5}, 0},
+        {{0.5, 0.5}, 0},
+        {{0.1, 0.3, 0.3}, 1},
+        {{nan, 0.2, 0.2}, 1},
+        {{0.4, nan, 0.6}, 2},
+        {{-1, -2}, 0},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(LargestOutput(row.Values), row.Expected) << testing::PrintToString(row.Values);
 }
 
 TEST(TRuleEvaluator, NamesOfConjunctionsAndModes) {

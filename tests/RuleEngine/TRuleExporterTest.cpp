@@ -81,6 +81,22 @@ TEST(TRuleExporter, NamesBecomeIdentifiersAndMustStayDistinct) {
                       "FanSpeed: the name \"Slow\" is used twice");
 }
 
+// A rule line: the term of each input from 1 (negative for "not", 0 for none), the term of each
+// output, the weight, and 1 for "and" or 2 for "or".
+TEST(TFisExporter, RuleLinesNumberTermsFromOneAndNegateWithTheSign) {
+    auto rules = test::NetworkRules(1, false);
+    test::AddFlatRules(*rules);
+    const TRuleBase base(*rules);
+    std::ostringstream out;
+    TFisExporter().Write(base, {}, out);
+    const std::string text = out.str();
+    const std::string lastTwo =
+        text.substr(text.rfind('\n', text.rfind('\n', text.size() - 2) - 1));
+    EXPECT_EQ(lastTwo, "\n1 -2, 0 2 (" + ExactNumber(0.6 / base.LargestWeight()) +
+                           ") : 2\n-3 4, 1 0 (" + ExactNumber(0.8 / base.LargestWeight()) +
+                           ") : 1\n");
+}
+
 TEST(TFisExporter, ShouldersReachBeyondTheRange) {
     EXPECT_EQ(TFisExporter::Shape({{0.2, 1}, {0.5, 0}}, 0, 1), "'trapmf',[-2 -1 0.2 0.5]");
     EXPECT_EQ(TFisExporter::Shape({{0.5, 0}, {0.8, 1}}, 0, 1), "'trapmf',[0.5 0.8 2 3]");
@@ -93,8 +109,27 @@ TEST(TFllExporter, SteepShouldersBecomeTrianglesWithAnInfiniteVertex) {
     EXPECT_EQ(TFllExporter::Shape({{0.5, 0}, {0.8, 1}}), "Ramp 0.5 0.8");
     EXPECT_EQ(TFllExporter::Shape({{0.5, 1}, {0.5000001, 0}}), "Triangle -inf 0.5 0.5000001");
     EXPECT_EQ(TFllExporter::Shape({{0.4999999, 0}, {0.5, 1}}), "Triangle 0.4999999 0.5 inf");
+    // A ramp exactly as wide as the tolerance is one fuzzylite keeps.
+    EXPECT_EQ(TFllExporter::Shape({{0, 1}, {kFuzzyliteTolerance, 0}}), "Ramp 1e-06 0");
     EXPECT_EQ(TFllExporter::Shape({{0, 0}, {0.1, 1}, {0.2, 1}, {0.3, 0}}),
               "Trapezoid 0 0.1 0.2 0.3");
+}
+
+// FCL numbers the rules of a block from 1.
+TEST(TFclExporter, RulesAreNumberedFromOne) {
+    const auto rules = test::LoadToolRules("fan.rul");
+    std::ostringstream out;
+    TFclExporter().Write(TRuleBase(*rules), {}, out);
+    const std::string text = out.str();
+    EXPECT_NE(
+        text.find("\n    RULE 1 : if Temperature is Cold and Humidity is Dry then FanSpeed is "
+                  "Slow with 0.5;\n"),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\n    RULE 5 : if Temperature is Hot and Humidity is Dry then FanSpeed is "
+                        "Medium with 0.25;\nEND_RULEBLOCK\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(TFclExporter, PointListsPairPositionAndDegree) {
