@@ -58,6 +58,10 @@ TEST(ConvertCsv, ClassColumnByNumberAndNumericOutputsWithoutOne) {
     const auto classes = Convert("c,v\nred,1\nblue,2\n", byNumber);
     EXPECT_EQ(classes.Training->Inputs(), 1);
     EXPECT_EQ(Outputs(*classes.Training, 1), (std::vector<double>{0.0, 1.0}));
+    byNumber.ClassColumn = "2";  // the last column
+    const auto last = Convert("v,c\n1,red\n2,blue\n", byNumber);
+    EXPECT_EQ(last.Training->Inputs(), 1);
+    EXPECT_EQ(last.Columns[2].Name, "c=blue");
 
     TCsvOptions two;
     two.Outputs = 2;
@@ -124,6 +128,7 @@ TEST(ConvertCsv, RefusesBadFiles) {
     fails("a,b\n1,2\n1,two\n", "CSV line 3, column b: not a number: two");
     fails("a,b\n1,nan\n", "CSV file has no data rows");  // a missing value drops the row
     fails("a,b\n1,1e999\n", "CSV line 2, column b: not a number: 1e999");
+    fails("a,b\n1,\"\"\n", "CSV file has no data rows");  // "" is empty: a missing value
     fails("a\n1\n", "Need at least one input and one output column");
     options.ClassColumn = "missing";
     fails("a,b\n1,2\n", "No such column: missing");

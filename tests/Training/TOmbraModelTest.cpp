@@ -204,6 +204,11 @@ TEST(TOmbraModel, ProjectionKeepsCentresOrderedInsideTheUnitRange) {
     for (std::size_t k = 0; k < apart.size(); ++k)
         EXPECT_DOUBLE_EQ(p[k], apart[k]) << k;
     EXPECT_EQ(p[o + 1], 0.4);
+    // The widest gap three MFs can keep spreads them over the whole range.
+    model.ProjectCentres(true, false, 0.5);
+    const std::vector<double> widest = {0.0, 0.5, 1.0, 0.0, 0.5};
+    for (std::size_t k = 0; k < widest.size(); ++k)
+        EXPECT_EQ(p[k], widest[k]) << k;
     EXPECT_CHECK_FAILS(model.ProjectCentres(true, false, -0.1), "gap>=0");
     EXPECT_CHECK_FAILS(model.ProjectCentres(true, false, 0.6), "(MFs-1)*gap<=1");
     model.ProjectCentres(false, false, 0.6);  // nothing projected: any gap fits

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <sstream>
 
 #include "FileHandler/NetworkFile.h"
@@ -189,6 +191,13 @@ TEST(TOmbraTrainer, RefusesACentreGapTheMFsCannotKeep) {
     TOmbraTrainer centred(settings);
     EXPECT_TEXCEPTION(centred.Train(*network, samples, nullptr), "Centre gap too wide for 4 MFs",
                       "Bad Parameter", "TOmbraTrainer::Train");
+    // Three MFs keep a gap of exactly a half: their centres then lie at 0, 0.5 and 1.
+    settings.CentreGap = 0.5;
+    settings.Epochs = 1;
+    TOmbraTrainer widest(settings);
+    auto three = widest.CreateNetwork({{3, 3}, 2, {2}}, samples);
+    widest.Train(*three, samples, nullptr);
+    EXPECT_EQ(three->GetWeightLayer(kInputCentres), (std::vector<double>{0, 0.5, 1, 0, 0.5, 1}));
 }
 
 TEST(TOmbraTrainer, PositiveConsequentsStayAtZeroOrAbove) {
@@ -248,7 +257,7 @@ TEST(TOmbraTrainer, WrittenNetworkReadsBackAndRecallsTheSame) {
 }
 
 TEST(TOmbraTrainer, PenaltyGradientMatchesTheLibrarysPenalty) {
-    const std::vector<double> weights = {0.7, -1.3, 0.2, -0.05, 2.5};
+    const std::vector<double> weights = {0.7, -1.3, 0.2, -0.05, 2.5, 0.0};
     TTrainingSettings quad;
     quad.Penalty = TKQstructure("QUADPENALTY");
     quad.Penalty.SetString("EPSILON1", "0.3");
@@ -266,6 +275,25 @@ TEST(TOmbraTrainer, PenaltyGradientMatchesTheLibrarysPenalty) {
             const double numeric = (trainer.Penalty(up) - trainer.Penalty(down)) / 2e-6;
             EXPECT_NEAR(gradient[i], numeric, 1e-6) << settings.Penalty.Name << " " << i;
         }
+    }
+}
+
+// The edge of every setting's range is a setting the trainer takes.
+TEST(TOmbraTrainer, TakesTheLeastSettings) {
+    const std::function<void(TTrainingSettings&)> rows[] = {
+        [](auto& s) { s.Epochs = 1; },
+        [](auto& s) { s.LearningRate = std::numeric_limits<double>::min(); },
+        [](auto& s) { s.Momentum = 0.0; },
+        [](auto& s) { s.InitialMinimum = s.InitialMaximum = 0.25; },
+        [](auto& s) { s.CentreRate = 0.0; },
+        [](auto& s) { s.CentreGap = 0.0; },
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        TTrainingSettings settings;
+        settings.Momentum = 0.5;
+        settings.CentreRate = settings.CentreGap = 0.1;
+        rows[i](settings);
+        EXPECT_NO_THROW(TOmbraTrainer{settings}) << "row " << i;
     }
 }
 
@@ -314,6 +342,25 @@ TEST(TOmbraTrainer, RefusesShapesAndDataThatDoNotFit) {
     TOmbra other(3, std::vector<int>{2, 2, 2}, 2, std::vector<int>{2}, 1);
     EXPECT_TEXCEPTION(trainer.Train(other, samples, nullptr), "Data set does not fit the network",
                       "Bad Data", "TOmbraTrainer::Train");
+}
+
+// Of equal outputs, the first is the network's class.
+TEST(MeasureFit, EqualOutputsPickTheFirstClass) {
+    TOmbra network(1, std::vector<int>{2}, 2, std::vector<int>{2, 2}, 2);
+    network.SetWeightLayer(kOutputCentres, std::vector<double>{0, 1, 0, 1});
+    // All actions alike: both outputs 0.5.
+    network.SetWeightLayer(kActionWeights, std::vector<double>(8, 0.0));
+    TSamples samples;
+    samples.Inputs = 1;
+    samples.Outputs = 2;
+    samples.Input = {{0.2}, {0.9}};
+    samples.Target = {{1, 0}, {1, 0}};
+    std::vector<double> output(2);
+    network.Recall(samples.Input[0], output);
+    EXPECT_EQ(output[0], output[1]);
+    EXPECT_EQ(MeasureFit(network, samples).Accuracy, 1.0);
+    samples.Target = {{0, 1}, {0, 1}};
+    EXPECT_EQ(MeasureFit(network, samples).Accuracy, 0.0);
 }
 
 TEST(ReadSamples, TakesTheRowsInUseOldestFirstAndRefusesBadValues) {
