@@ -77,15 +77,16 @@ TEST(ActFunctions, SigmoidAtMinus500IsComputedNotCut) {
 
 TEST(ActFunctions, PlaceholderFunctionsAndMisuseFailChecks) {
     Probe probe(1.0);
-    EXPECT_CHECK_FAILS(probe.Apply(ActError, 0.0), "false");
-    EXPECT_CHECK_FAILS(probe.Apply(ActNull, 0.0), "false");
-    EXPECT_CHECK_FAILS(probe.Apply(ActCog, 0.0), "false");
-    EXPECT_CHECK_FAILS(probe.Apply(ActOmbraCondition, 0.0), "condition neuron");
-
     TBasicNeuron plain;
     double value = 0.0;
     plain.value = &value;
-    EXPECT_CHECK_FAILS(ActLinearGain(&plain, 1.0), "gain neuron");
+    test::ExpectGuardsFire({
+        {"the error function", [&] { probe.Apply(ActError, 0.0); }},
+        {"the null function", [&] { probe.Apply(ActNull, 0.0); }},
+        {"the centre of gravity outside its layer", [&] { probe.Apply(ActCog, 0.0); }},
+        {"a condition function on another neuron", [&] { probe.Apply(ActOmbraCondition, 0.0); }},
+        {"a gain function on a neuron without gain", [&] { ActLinearGain(&plain, 1.0); }},
+    });
 }
 
 TEST(ActFunctions, OmbraConditionAsksTheNeuronForItsMembership) {
@@ -125,11 +126,14 @@ TEST(TFnRegistry, LookupIgnoresCaseAndNameOfGivesTheRegisteredSpelling) {
 TEST(TFnRegistry, UnknownNamesAndFunctionsAndDuplicatesFailChecks) {
     TFnRegistry registry;
     registry.RegisterDefaults();
-    EXPECT_CHECK_FAILS(registry.Lookup("softmax"), "false");
-    EXPECT_CHECK_FAILS(registry.Lookup("sigmoid-"), "false");
     auto stranger = [](TBasicNeuron*, double) {};
-    EXPECT_CHECK_FAILS(registry.NameOf(stranger), "false");
-    EXPECT_CHECK_FAILS(registry.Register(ActLinear, "LINEAR"), "strcasecmp(p,pp->name)!=0");
+    test::ExpectGuardsFire({
+        {"an unknown name", [&] { registry.Lookup("softmax"); }},
+        {"a known name with one character more", [&] { registry.Lookup("sigmoid-"); }},
+        {"an unregistered function", [&] { registry.NameOf(stranger); }},
+        {"a name registered twice, in another case",
+         [&] { registry.Register(ActLinear, "LINEAR"); }},
+    });
     EXPECT_EQ(registry.Count(), 12);
 }
 

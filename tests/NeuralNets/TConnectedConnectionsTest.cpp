@@ -31,9 +31,6 @@ TEST_F(FullSet, InWeightsOfATargetAreItsColumnOfWeights) {
     std::vector<double> w(2);
     set->GetInWeights(2, w);
     EXPECT_EQ(w, (std::vector<double>{3, 13}));
-    std::vector<double> tooShort(1);
-    EXPECT_CHECK_FAILS(set->GetInWeights(0, tooShort), "values.size()==n_from");
-    EXPECT_CHECK_FAILS(set->GetInWeights(3, w), "to>=0 && to<n_to");
 }
 
 TEST_F(FullSet, WeightsAreReadAndWrittenSourceMajor) {
@@ -47,9 +44,6 @@ TEST_F(FullSet, WeightsAreReadAndWrittenSourceMajor) {
     EXPECT_EQ(set->SetWeights(in, FMaskExists), 6);
     EXPECT_EQ(set->Weight(0, 2), -3);
     EXPECT_EQ(set->Weight(1, 0), -4);
-
-    std::vector<double> small(5);
-    EXPECT_CHECK_FAILS(set->GetWeights(small, FMaskAll), "buffer.size()>=count");
 }
 
 TEST_F(FullSet, EveryArcIsVisitedWhateverTheMaskAndIsTrainable) {
@@ -74,20 +68,34 @@ TEST_F(FullSet, ArcEditingIsLimitedToWhatAFullMatrixAllows) {
     set->SetFlags(1, 2, FMaskExists);
     EXPECT_EQ(set->Weight(1, 2), 13);
     EXPECT_EQ(set->GetFlags(1, 2), FMaskAll);
-    EXPECT_CHECK_FAILS(set->RemoveArc(0, 0), "false");
-    EXPECT_CHECK_FAILS(set->SetUntrainable(0, 0), "false");
-    EXPECT_CHECK_FAILS(set->SetFlags(0, 0, FMaskTrainable),
-                       "(val==FMaskAll) || (val==FMaskExists)");
-    EXPECT_CHECK_FAILS(set->SetFlags(0, 0, 0), "(val==FMaskAll) || (val==FMaskExists)");
 }
 
-TEST_F(FullSet, IndicesOutsideTheMatrixFailChecks) {
-    EXPECT_CHECK_FAILS(set->Weight(2, 0), "from>=0 && from<n_from");
-    EXPECT_CHECK_FAILS(set->Weight(-1, 0), "from>=0 && from<n_from");
-    EXPECT_CHECK_FAILS(set->Weight(0, 3), "to>=0 && to<n_to");
-    EXPECT_CHECK_FAILS(set->IsValid(0, -1), "to>=0 && to<n_to");
+// What a full matrix cannot do, indices just past every end of the 2 x 3 matrix, buffers one
+// short, and sets that no longer fit their layers all fail checks; the last index inside and
+// buffers of exactly the size are taken.
+TEST_F(FullSet, GuardsFireJustPastEveryBound) {
+    EXPECT_EQ(set->Weight(1, 2), 13);
+    EXPECT_EQ(set->Weight(0, 0), 1);
+    std::vector<double> three(3), six(6), two(2), five(5);
+    set->GetInWeights(2, two);
+    EXPECT_EQ(set->GetWeights(six, FMaskAll), 6);
     RecordingVisitor v;
-    EXPECT_CHECK_FAILS(set->ForAllInArcs(v, 3, FMaskAll), "to>=0 && to<n_to");
+    auto misfit = MakeNetwork({1, 3, 3});
+    test::ExpectGuardsFire({
+        {"removing an arc", [&] { set->RemoveArc(0, 0); }},
+        {"freezing an arc", [&] { set->SetUntrainable(0, 0); }},
+        {"flags trainable alone", [&] { set->SetFlags(0, 0, FMaskTrainable); }},
+        {"flags of no arc", [&] { set->SetFlags(0, 0, 0); }},
+        {"source past the last", [&] { set->Weight(2, 0); }},
+        {"source before the first", [&] { set->Weight(-1, 0); }},
+        {"target past the last", [&] { set->Weight(0, 3); }},
+        {"target before the first", [&] { set->IsValid(0, -1); }},
+        {"in arcs of a target past the last", [&] { set->ForAllInArcs(v, 3, FMaskAll); }},
+        {"in weights of a target past the last", [&] { set->GetInWeights(3, two); }},
+        {"in weights into a buffer not of the sources' size", [&] { set->GetInWeights(0, three); }},
+        {"weights into a buffer one short", [&] { set->GetWeights(five, FMaskAll); }},
+        {"a clone for layers of other sizes", [&] { set->Clone(misfit.get()); }},
+    });
 }
 
 TEST_F(FullSet, PropagateAddsWeightedSourceValues) {
@@ -130,9 +138,6 @@ TEST_F(FullSet, CloneCopiesTheWeightsForAnotherNetwork) {
     EXPECT_EQ(copy->Weight(1, 2), 13);
     copy->Weight(1, 2) = 0;
     EXPECT_EQ(set->Weight(1, 2), 13);
-
-    auto misfit = MakeNetwork({1, 3, 3});
-    EXPECT_CHECK_FAILS(set->Clone(misfit.get()), "sizes match the layers");
 }
 
 TEST(TConnectedConnections, GrowsOnlyWithAttachedArcs) {
@@ -142,9 +147,9 @@ TEST(TConnectedConnections, GrowsOnlyWithAttachedArcs) {
     NumberWeights(*set, 2, 2, 1.0);
     net.InsertNode(2, 1, 0.25, 0.25, true);
     EXPECT_EQ(set->Weight(0, 0), 1);
-    EXPECT_EQ(set->Weight(1, 1), 0.25);  // the new target row
-    EXPECT_EQ(set->Weight(1, 2), 12);    // old row 1
-    EXPECT_CHECK_FAILS(net.InsertNode(2, 0, 0.0, 1.0, false), "attached");
+    EXPECT_EQ(set->Weight(1, 1), 0.25);                         // the new target row
+    EXPECT_EQ(set->Weight(1, 2), 12);                           // old row 1
+    EXPECT_CHECK_FIRES(net.InsertNode(2, 0, 0.0, 1.0, false));  // a node without its arcs
 }
 
 TEST(TConnectedConnections, ALayerThatChangedSizeBehindTheSetFailsACheck) {
@@ -153,13 +158,15 @@ TEST(TConnectedConnections, ALayerThatChangedSizeBehindTheSetFailsACheck) {
         net->InstallConnections(std::make_unique<TConnectedConnections>(net.get(), 0, 2));
     net->InstallLayer(0, std::make_unique<TSimpleLayer>(net.get(), 0, 5));
     std::vector<double> netInput(3);
-    EXPECT_CHECK_FAILS(set->Propagate(netInput), "sizes match the layers");
+    EXPECT_CHECK_FIRES(set->Propagate(netInput));
 }
 
 TEST(TConnectedConnections, NeedsBothLayers) {
     TBasicNetwork net(3);
-    EXPECT_CHECK_FAILS(TConnectedConnections(&net, 0, 1), "layer != NULL");
-    EXPECT_CHECK_FAILS(TPrunedConnections(&net, 0, 1), "layer != NULL");
+    test::ExpectGuardsFire({
+        {"a full set between missing layers", [&] { TConnectedConnections(&net, 0, 1); }},
+        {"a pruned set between missing layers", [&] { TPrunedConnections(&net, 0, 1); }},
+    });
 }
 
 }  // namespace

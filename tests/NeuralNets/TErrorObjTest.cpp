@@ -101,7 +101,7 @@ TEST(TErrorObj, PenaltyFailures) {
     TErrorCrossEntropyObj error(1);
     const Vec weights{1.0};
     TKQstructure unknown("L2");
-    EXPECT_CHECK_FAILS(error.Penalty(weights, &unknown, 1.0), "false");
+    EXPECT_CHECK_FIRES(error.Penalty(weights, &unknown, 1.0));  // an unknown penalty
     TKQstructure bad("QUADPENALTY");
     bad.SetString("BETA", "steep");
     try {

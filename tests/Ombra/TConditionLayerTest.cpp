@@ -12,7 +12,7 @@ namespace {
 
 // A network whose layer 1 holds the inputs and layer 2 the condition layer under test.
 class ConditionNetwork {
-  public:
+public:
     ConditionNetwork(int nInputs, const std::vector<int>& mfPerInput) : net(3) {
         int nConditions = 0;
         for (int count : mfPerInput)
@@ -120,18 +120,25 @@ TEST(TConditionLayer, InitialiseCentresRestoresTheEvenPlacing) {
 TEST(TConditionLayer, StructureThatDoesNotFitTheLayerFailsAndChangesNothing) {
     ConditionNetwork fixture(2, {3, 2});
     TConditionLayer& layer = *fixture.conditions;
-    const std::vector<int> tooMany{3, 3};
-    EXPECT_CHECK_FAILS(layer.SetInputMF(2, tooMany), "sum of MF counts == numNeurons");
-    const std::vector<int> single{4, 1};
-    EXPECT_CHECK_FAILS(layer.SetInputMF(2, single), "NdxMF >= 2");
-    const std::vector<int> counts{5};
-    EXPECT_CHECK_FAILS(layer.SetInputMF(2, counts), "mfPerInput.size()==nInputs");
+    EXPECT_EQ(layer.GetMFIndex(4), 1);  // the last condition
+    test::ExpectGuardsFire({
+        {"MF counts adding up to more than the neurons",
+         [&] {
+             layer.SetInputMF(2, std::vector<int>{3, 3});
+         }},
+        {"an input of a single MF",
+         [&] {
+             layer.SetInputMF(2, std::vector<int>{4, 1});
+         }},
+        {"one count for two inputs", [&] { layer.SetInputMF(2, std::vector<int>{5}); }},
+    });
     EXPECT_EQ(layer.inputOf, (std::vector<int>{0, 0, 0, 1, 1}));
-
-    EXPECT_CHECK_FAILS(layer.GetMFNodes(2), "input>=0 && input<nInputs");
-    EXPECT_CHECK_FAILS(layer.GetMFIndex(5), "node>=0 && node<nConditions");
-    EXPECT_CHECK_FAILS(layer.Condition(5), "i>=0 && i<numNeurons");
-    EXPECT_CHECK_FAILS(layer.InsertNeuron(0), "false");
+    test::ExpectGuardsFire({
+        {"MF nodes of an input past the last", [&] { layer.GetMFNodes(2); }},
+        {"MF index of a condition past the last", [&] { layer.GetMFIndex(5); }},
+        {"a condition past the last", [&] { layer.Condition(5); }},
+        {"a neuron inserted", [&] { layer.InsertNeuron(0); }},
+    });
     layer.DeleteNeuron(0);
     EXPECT_EQ(layer.numNeurons, 5);
 }

@@ -77,8 +77,10 @@ TEST(TOmbraLabel, CompleteOnlyWhenEveryNameIsSet) {
 
 TEST(TOmbraLabel, AbsentNameFailsTheCheck) {
     const TOmbraLabel labels = TwoInputsOneOutput();
-    EXPECT_CHECK_FAILS(labels.GetInputName(0), "name != NULL");
-    EXPECT_CHECK_FAILS(labels.GetActionName(3), "name != NULL");
+    test::ExpectGuardsFire({
+        {"an input without a name", [&] { labels.GetInputName(0); }},
+        {"an action without a name", [&] { labels.GetActionName(3); }},
+    });
 }
 
 TEST(TOmbraLabel, IndexOutOfBounds) {

@@ -69,12 +69,20 @@ TEST(TOmbraOutputLayer, StructureAndMFIndices) {
     EXPECT_EQ(layer.GetLayerType(), "Defuzzify");
     EXPECT_EQ(layer.GetLayerCode(), 5);
 
-    EXPECT_CHECK_FAILS(layer.SetOutputMF(6, std::vector<int>{3, 2}),
-                       "sum of MF counts == nActions");
-    EXPECT_CHECK_FAILS(layer.SetOutputMF(5, std::vector<int>{5}), "mfPerOutput.size()==numNeurons");
-    EXPECT_CHECK_FAILS(layer.SetOutputMF(5, std::vector<int>{7, -2}), "mfPerOutput[o]>=0");
+    EXPECT_EQ(layer.GetMFIndex(4), 1);  // the last action
+    test::ExpectGuardsFire({
+        {"MF counts adding up to other than the actions",
+         [&] {
+             layer.SetOutputMF(6, std::vector<int>{3, 2});
+         }},
+        {"one count for two outputs", [&] { layer.SetOutputMF(5, std::vector<int>{5}); }},
+        {"a negative count",
+         [&] {
+             layer.SetOutputMF(5, std::vector<int>{7, -2});
+         }},
+        {"MF index of an action past the last", [&] { layer.GetMFIndex(5); }},
+    });
     EXPECT_EQ(layer.outputOf.size(), 5u);
-    EXPECT_CHECK_FAILS(layer.GetMFIndex(5), "action>=0 && action<nActions");
 
     TBasicNetwork other(6);
     std::unique_ptr<TBasicLayer> copy = layer.Clone(&other);

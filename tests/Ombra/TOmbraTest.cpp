@@ -63,7 +63,7 @@ TEST(TOmbra, ConstructorRejectsSmallMFCountsInputsFirst) {
 
 // Two inputs (3 and 2 MFs), 2 rules, two outputs (2 and 3 MFs).
 class Network : public testing::Test {
-  protected:
+protected:
     Network() : net(2, Counts{3, 2}, 2, Counts{2, 3}, 2) {
         for (int c = 0; c < 5; ++c) {
             for (int r = 0; r < 2; ++r)
@@ -170,13 +170,18 @@ TEST_F(Network, EveryFailureOfTheWeightAccessTable) {
 }
 
 TEST_F(Network, IndicesOutsideTheMatricesFailChecksInsteadOfReadingAnywhere) {
-    EXPECT_CHECK_FAILS(net.GetWeightValue(2, 5, 0), "from>=0 && from<n_from");
-    EXPECT_CHECK_FAILS(net.GetWeightValue(3, 0, 5), "to>=0 && to<n_to");
-    EXPECT_CHECK_FAILS(net.SetWeightValue(2, -1, 0, 1.0), "from>=0 && from<n_from");
-    EXPECT_CHECK_FAILS(net.GetActivationValue(2, 5), "node>=0 && node<numNeurons");
-    EXPECT_CHECK_FAILS(net.FreezeWeight(1, 5, 0), "i>=0 && i<numNeurons");
-    EXPECT_CHECK_FAILS(net.FreezeWeight(4, 5, 0), "from>=0 && from<n_from");
-    EXPECT_CHECK_FAILS(net.InitialiseWeights(1.0, 0.5), "Minimum <= Maximum");
+    net.GetWeightValue(2, 4, 0);  // the last condition
+    net.GetActivationValue(2, 4);
+    net.InitialiseWeights(0.5, 0.5);  // an empty range is one value
+    test::ExpectGuardsFire({
+        {"a condition past the last", [&] { net.GetWeightValue(2, 5, 0); }},
+        {"an action past the last", [&] { net.GetWeightValue(3, 0, 5); }},
+        {"a condition before the first", [&] { net.SetWeightValue(2, -1, 0, 1.0); }},
+        {"the activation of a condition past the last", [&] { net.GetActivationValue(2, 5); }},
+        {"freezing the centre of a condition past the last", [&] { net.FreezeWeight(1, 5, 0); }},
+        {"freezing the centre of an action past the last", [&] { net.FreezeWeight(4, 5, 0); }},
+        {"a range whose minimum exceeds its maximum", [&] { net.InitialiseWeights(1.0, 0.5); }},
+    });
 }
 
 TEST_F(Network, WeightExistsFollowsTheArcs) {

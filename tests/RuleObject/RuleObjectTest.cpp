@@ -101,26 +101,9 @@ TEST(TRuleExprList, InsertRemoveReplaceAtPositions) {
     EXPECT_EQ(pqr.GetSubExpression(-1).Atom().Variable, 5);
 }
 
-TEST(TRuleExprList, PositionChecks) {
-    TRuleExprList list = Pqr();
-    EXPECT_CHECK_FAILS(list.InsertSubExpression(AtomExpr(0), 4), "exprnum<=numSubExpressions");
-    EXPECT_CHECK_FAILS(list.InsertSubExpression(AtomExpr(0), -2), "exprnum>=0");
-    EXPECT_CHECK_FAILS(list.RemoveSubExpression(3), "exprnum<numSubExpressions");
-    EXPECT_CHECK_FAILS(list.RemoveSubExpression(-2), "exprnum>=0");
-    EXPECT_CHECK_FAILS(list.ReplaceSubExpression(AtomExpr(0), 3), "exprnum<numSubExpressions");
-    EXPECT_CHECK_FAILS(list.GetSubExpression(3), "exprnum<numSubExpressions");
-    EXPECT_EQ(Variables(list), (std::vector<int>{1, 2, 3}));
-
-    TRuleExprList empty;
-    EXPECT_CHECK_FAILS(empty.RemoveSubExpression(-1), "exprnum>=0");
-    EXPECT_CHECK_FAILS(empty.GetSubExpression(-1), "exprnum>=0");
-}
-
 TEST(TRuleExpression, KindsAndTheirContent) {
     TRuleExpression empty;
     EXPECT_EQ(empty.ExprKind(), 0);
-    EXPECT_CHECK_FAILS(empty.Atom(), "ExprKind==1");
-    EXPECT_CHECK_FAILS(empty.List(), "ExprKind==2");
 
     TRuleExpression atom = AtomExpr(4);
     EXPECT_EQ(atom.ExprKind(), 1);
@@ -178,11 +161,6 @@ TEST(TRuleConsequenceList, InsertSetRemoveAndChecks) {
     list.RemoveConsequence(0);
     EXPECT_EQ(list.numConsequences(), 1);
     EXPECT_EQ(list.GetConsequence(0).Term, 6);
-
-    EXPECT_CHECK_FAILS(list.GetConsequence(1), "exprnum<numConsequences");
-    EXPECT_CHECK_FAILS(list.SetConsequence(0, 0, 1, false, 1), "exprnum<numConsequences");
-    EXPECT_CHECK_FAILS(list.RemoveConsequence(-3), "exprnum>=0");
-    EXPECT_CHECK_FAILS(list.InsertConsequence(0, 0, 1, false, 2), "exprnum<=numConsequences");
 }
 
 TRule MakeRule(int variable) {
@@ -209,11 +187,47 @@ TEST(TRuleList, PositionsAndChecks) {
     list.RemoveRule(-1);
     list.ReplaceRule(MakeRule(9), 1);
     EXPECT_EQ(RuleVariables(list), (std::vector<int>{0, 9, 2}));
+}
 
-    EXPECT_CHECK_FAILS(list.GetRule(3), "exprnum<numRules");
-    EXPECT_CHECK_FAILS(list.RemoveRule(3), "exprnum<numRules");
-    EXPECT_CHECK_FAILS(list.ReplaceRule(MakeRule(0), -2), "exprnum>=0");
-    EXPECT_CHECK_FAILS(list.InsertRule(MakeRule(0), 4), "exprnum<=numRules");
+// Lists of three entries: a position is 0 to 2 (3 to insert at the end, -1 for the last), and
+// just past either end fails a check; a failed call leaves the list as it was. An expression
+// hands out only the content of its kind.
+TEST(RuleObject, PositionsJustPastEitherEndFailChecks) {
+    TRuleExprList expressions = Pqr();
+    TRuleConsequenceList consequences;
+    TRuleList rules("Ombra", 0);
+    for (int v : {1, 2, 3}) {
+        consequences.InsertConsequence(v, 0, 1.0, false, -1);
+        rules.InsertRule(MakeRule(v), -1);
+    }
+    EXPECT_EQ(expressions.GetSubExpression(2).Atom().Variable, 3);
+    EXPECT_EQ(consequences.GetConsequence(2).Variable, 3);
+    EXPECT_EQ(rules.GetRule(2).Antecedent->Atom().Variable, 3);
+    TRuleExprList empty;
+    TRuleExpression nothing;
+    test::ExpectGuardsFire({
+        {"insert after the end", [&] { expressions.InsertSubExpression(AtomExpr(0), 4); }},
+        {"insert before the start", [&] { expressions.InsertSubExpression(AtomExpr(0), -2); }},
+        {"remove past the last", [&] { expressions.RemoveSubExpression(3); }},
+        {"remove before the start", [&] { expressions.RemoveSubExpression(-2); }},
+        {"replace past the last", [&] { expressions.ReplaceSubExpression(AtomExpr(0), 3); }},
+        {"get past the last", [&] { expressions.GetSubExpression(3); }},
+        {"remove the last of none", [&] { empty.RemoveSubExpression(-1); }},
+        {"get the last of none", [&] { empty.GetSubExpression(-1); }},
+        {"consequence past the last", [&] { consequences.GetConsequence(3); }},
+        {"set past the last", [&] { consequences.SetConsequence(0, 0, 1, false, 3); }},
+        {"remove before the start", [&] { consequences.RemoveConsequence(-2); }},
+        {"insert after the end", [&] { consequences.InsertConsequence(0, 0, 1, false, 4); }},
+        {"rule past the last", [&] { rules.GetRule(3); }},
+        {"remove past the last", [&] { rules.RemoveRule(3); }},
+        {"replace before the start", [&] { rules.ReplaceRule(MakeRule(0), -2); }},
+        {"insert after the end", [&] { rules.InsertRule(MakeRule(0), 4); }},
+        {"the atom of an empty expression", [&] { nothing.Atom(); }},
+        {"the list of an empty expression", [&] { nothing.List(); }},
+    });
+    EXPECT_EQ(Variables(expressions), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(consequences.numConsequences(), 3);
+    EXPECT_EQ(RuleVariables(rules), (std::vector<int>{1, 2, 3}));
 }
 
 TEST(TRule, ClearAndEmptyRule) {

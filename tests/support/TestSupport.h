@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <initializer_list>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -35,6 +37,9 @@
         }                                                                              \
     } while (false)
 
+// `statement` fails an internal check, whichever; for a guard whose text nobody reads.
+#define EXPECT_CHECK_FIRES(statement) EXPECT_THROW(statement, ::glean::CheckFailure)
+
 // `statement` throws an exception of `type` whose Message() (or what()) equals `text`.
 #define EXPECT_THROW_TEXT(statement, type, text)                                        \
     do {                                                                                \
@@ -47,6 +52,21 @@
     } while (false)
 
 namespace glean::test {
+
+// One row of a family of guards: what the statement breaks, and the statement.
+struct GuardRow {
+    const char* Breaks;
+    std::function<void()> Statement;
+};
+
+// Every row's statement fails an internal check. The rows name the guard rather than quote its
+// text, so that rewording a check breaks no test; pair a row with a statement just inside the
+// bound where that is what pins the guard.
+inline void ExpectGuardsFire(std::initializer_list<GuardRow> rows) {
+    for (const GuardRow& row : rows)
+        EXPECT_CHECK_FIRES(row.Statement()) << row.Breaks;
+}
+
 template <typename E>
 std::string TextOf(const E& e) {
     if constexpr (requires { e.Message(); }) {
