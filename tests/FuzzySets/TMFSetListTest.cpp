@@ -85,11 +85,10 @@ TEST(TBasicMFSet, FuzzifyRefusesEmptySlotsAndShortArrays) {
     TBasicMFSet set("Singleton", "X", 2, 0, 1);
     set.SetMF(0, std::make_unique<TSingletonMF>());
     std::vector<double> degrees(2);
-    EXPECT_CHECK_FAILS(set.Fuzzify(0, degrees), "MFs[i]!=NULL");
+    EXPECT_CHECK_FIRES(set.Fuzzify(0, degrees));
     set.SetMF(1, std::make_unique<TSingletonMF>());
     std::vector<double> tooShort(1);
-    EXPECT_CHECK_FAILS(set.Fuzzify(0, tooShort),
-                       "degrees.size() >= static_cast<std::size_t>(NumberOfMF)");
+    EXPECT_CHECK_FIRES(set.Fuzzify(0, tooShort));
 }
 
 TEST(TMFSetList, IndexChecksOfGetAndSet) {

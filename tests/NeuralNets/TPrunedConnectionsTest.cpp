@@ -37,8 +37,8 @@ TEST_F(PrunedSet, InWeightsOfATargetAreItsColumnOfWeights) {
     set->GetInWeights(1, w);
     EXPECT_EQ(w, (std::vector<double>{0, 12}));
     std::vector<double> tooShort(1);
-    EXPECT_CHECK_FAILS(set->GetInWeights(0, tooShort), "values.size()==n_from");
-    EXPECT_CHECK_FAILS(set->GetInWeights(3, w), "to>=0 && to<n_to");
+    EXPECT_CHECK_FIRES(set->GetInWeights(0, tooShort));
+    EXPECT_CHECK_FIRES(set->GetInWeights(3, w));
 }
 
 TEST_F(PrunedSet, WeightsAreReadAndWrittenTargetMajor) {
@@ -95,8 +95,8 @@ TEST_F(PrunedSet, ArcEditingFollowsTheFlags) {
 
     set->SetFlags(0, 0, 2);  // any value is stored
     EXPECT_EQ(set->GetFlags(0, 0), 2);
-    EXPECT_CHECK_FAILS(set->RemoveArc(2, 0), "from>=0 && from<n_from");
-    EXPECT_CHECK_FAILS(set->GetFlags(0, 3), "to>=0 && to<n_to");
+    EXPECT_CHECK_FIRES(set->RemoveArc(2, 0));
+    EXPECT_CHECK_FIRES(set->GetFlags(0, 3));
 }
 
 TEST_F(PrunedSet, RemoveAllArcsLeavesNoArcAndNoWeight) {
@@ -175,7 +175,7 @@ TEST_F(PrunedSet, FlagHelpersWalkTheExistingArcs) {
     EXPECT_EQ(set->GetNumWeights(FMaskAll), 0);
     EXPECT_EQ(set->GetNumWeights(FMaskExists), 5);
     const std::vector<std::uint8_t> tooFew{3};
-    EXPECT_CHECK_FAILS(set->SetAllFlags(tooFew), "position<data.size()");
+    EXPECT_CHECK_FIRES(set->SetAllFlags(tooFew));
 }
 
 TEST_F(PrunedSet, CloneCopiesWeightsAndFlags) {

@@ -58,7 +58,7 @@ TEST(TOmbra, ConstructorRejectsSmallMFCountsInputsFirst) {
                       "Bad Parameter", "TOmbra::TOmbra");
     EXPECT_TEXCEPTION(TOmbra(1, Counts{1}, 2, Counts{0}, 1), "Must be >= 2 MF per input",
                       "Bad Parameter", "TOmbra::TOmbra");
-    EXPECT_CHECK_FAILS(TOmbra(2, Counts{2}, 1, Counts{2}, 1), "mfPerInput.size()==nInputs");
+    EXPECT_CHECK_FIRES(TOmbra(2, Counts{2}, 1, Counts{2}, 1));
 }
 
 // Two inputs (3 and 2 MFs), 2 rules, two outputs (2 and 3 MFs).
@@ -105,7 +105,7 @@ TEST_F(Network, SetWeightLayerWritesInTheSameOrder) {
     EXPECT_EQ(net.GetWeightValue(2, 0, 1), 0.02);
     EXPECT_EQ(net.GetWeightValue(3, 1, 0), 0.06);
     EXPECT_EQ(net.GetWeightValue(4, 2, 1), 0.03);
-    EXPECT_CHECK_FAILS(net.SetWeightLayer(2, std::vector<double>(9)), "values.size()>=count");
+    EXPECT_CHECK_FIRES(net.SetWeightLayer(2, std::vector<double>(9)));
     EXPECT_EQ(net.GetWeightValue(2, 0, 0), 0.01);
 }
 
@@ -252,7 +252,7 @@ TEST_F(Network, ForwardPassAndActivationValues) {
     EXPECT_EQ(net.GetActivationValue(5, 1), output[1]);
     EXPECT_EQ(net.GetActivationValue(1, 0), 0.75);
     // Layer 0 is a valid layer number, but it has no neuron to ask.
-    EXPECT_CHECK_FAILS(net.GetActivationValue(0, 0), "node>=0 && node<numNeurons");
+    EXPECT_CHECK_FIRES(net.GetActivationValue(0, 0));
 
     TOmbra copy(net);
     std::vector<double> copied(2);
@@ -291,9 +291,9 @@ TEST(TOmbra, AnEmptyNetworkIsCompletedTheWayTheFileReaderDoesIt) {
     EXPECT_EQ(net.StructureProblem(), "layer 0 is missing");
     net.InstallLayer(0, std::make_unique<TSimpleLayer>(&net, 0, 0));
     net.InstallLayer(1, std::make_unique<TSimpleInputLayer>(&net, 1, 1));
-    EXPECT_CHECK_FAILS(net.Connect(1, 2), "layer != NULL");
+    EXPECT_CHECK_FIRES(net.Connect(1, 2));
     auto conditions = std::make_unique<TConditionLayer>(&net, 2, 3);
-    EXPECT_CHECK_FAILS(conditions->SetInputMF(1, Counts{2}), "sum of MF counts == numNeurons");
+    EXPECT_CHECK_FIRES(conditions->SetInputMF(1, Counts{2}));
     conditions->SetInputMF(1, Counts{3});
     net.InstallLayer(2, std::move(conditions));
     auto rules = std::make_unique<TSimpleLayer>(&net, 3, 1);

@@ -32,7 +32,7 @@ TEST_F(OutputSet, ArcsJoinEachActionToItsOutput) {
     EXPECT_EQ(set.GetConnectionsNType(), "ToOutputConnections");
     set.Weight(1, 9) = 0.4;  // the target index is not used
     EXPECT_EQ(set.Centres()[1], 0.4);
-    EXPECT_CHECK_FAILS(set.Weight(5, 0), "from>=0 && from<n_from");
+    EXPECT_CHECK_FIRES(set.Weight(5, 0));
 }
 
 TEST_F(OutputSet, VisitingOrderAndSelection) {
@@ -46,7 +46,7 @@ TEST_F(OutputSet, VisitingOrderAndSelection) {
     Recorder out;
     set.ForAllOutArcs(out, 2, FMaskAll);
     EXPECT_EQ(out.arcs, (Arcs{{2, 0, 1, 1}}));
-    EXPECT_CHECK_FAILS(set.ForAllInArcs(in, 2, FMaskAll), "to>=0 && to<n_to");
+    EXPECT_CHECK_FIRES(set.ForAllInArcs(in, 2, FMaskAll));
 
     set.SetUntrainable(4, 1);
     EXPECT_EQ(set.GetFlags(4, 0), FMaskExists);
@@ -68,7 +68,7 @@ TEST_F(OutputSet, InitialiseCentresPlacesEveryOutputEvenly) {
     outputs->SetOutputMF(3, std::vector<int>{2, 1});
     bare.InstallLayer(1, std::move(outputs));
     TToOutputConnections single(&bare, 0, 1);
-    EXPECT_CHECK_FAILS(single.InitialiseCentres(), "NdxMF >= 2");
+    EXPECT_CHECK_FIRES(single.InitialiseCentres());
 }
 
 TEST_F(OutputSet, CloneCarriesTheCentresAndResetsTheFlags) {
@@ -94,7 +94,7 @@ TEST(TToOutputConnections, NeedsADefuzzifyLayer) {
     TBasicNetwork net(2);
     net.InstallLayer(0, std::make_unique<TSimpleLayer>(&net, 0, 2));
     net.InstallLayer(1, std::make_unique<TSimpleLayer>(&net, 1, 1));
-    EXPECT_CHECK_FAILS(TToOutputConnections(&net, 0, 1), "output layer");
+    EXPECT_CHECK_FIRES(TToOutputConnections(&net, 0, 1));
 }
 
 }  // namespace
