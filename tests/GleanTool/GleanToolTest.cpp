@@ -144,6 +144,21 @@ TEST_F(GleanToolRun, ExportWritesTheFormatOfTheExtension) {
     }
 }
 
+// The smallest grid, two points per input, is the corners; one point fails with exit code 1.
+TEST_F(GleanToolRun, FidelityOnTheSmallestGrid) {
+    const ToolRun corners =
+        Tool({"fidelity", Example("fan.wts"), Example("fan.rul"), "--grid", "2"});
+    EXPECT_EQ(corners.Code, 0) << corners.Err;
+    EXPECT_EQ(corners.Out.rfind("Fidelity of the rules to the network (singletons, minimum), 4 "
+                                "samples\n",
+                                0),
+              0u)
+        << corners.Out;
+    const ToolRun one = Tool({"fidelity", Example("fan.wts"), Example("fan.rul"), "--grid", "1"});
+    EXPECT_EQ(one.Code, 1);
+    EXPECT_EQ(one.Err, "GleanTool: a grid needs at least 2 points per input\n");
+}
+
 TEST_F(GleanToolRun, SvgDrawsEveryVariableAndTheRulesAndNamesTheFiles) {
     const ToolRun run = Tool({"svg", Data("fan.rul"), Scratch("fan")});
     EXPECT_EQ(run.Code, 0) << run.Err;
