@@ -24,11 +24,11 @@ inline constexpr int kCentroidResolution = 100;
 // "minimum" / "product" and "singletons" / "triangles", any letter case; throws ExportError.
 TConjunction ConjunctionNamed(const std::string& name);
 TOutputMode OutputModeNamed(const std::string& name);
-const char* ConjunctionName(TConjunction conjunction);
+const char* ConjunctionName(TConjunction conjunction);  // "minimum" or "product"
+const char* OutputModeName(TOutputMode mode);           // "singletons" or "triangles"
 // The class a rule base's (or a network's) outputs pick: the position of the largest value that
 // is not NaN, the first of equals; -1 when every value is NaN.
-int LargestOutput(std::span<const double> values);  // "minimum" or "product"
-const char* OutputModeName(TOutputMode mode);       // "singletons" or "triangles"
+int LargestOutput(std::span<const double> values);
 
 class TRuleEvaluator {
 public:
