@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +14,7 @@
 #include "GleanTool/ToolFiles.h"
 #include "Ombra/Glean/Glean.h"
 #include "RuleEngine/TRuleEvaluator.h"
+#include "support/Fuzzylite.h"
 #include "tests/GleanTool/ToolRun.h"
 
 namespace glean {
@@ -188,25 +188,7 @@ TEST_F(FitCommand, FuzzyliteRunsTheExportAsTheRuleEngine) {
         fld << row[0] << ' ' << row[1] << ' ' << row[2] << ' ' << row[3] << '\n';
     }
     fld.close();
-    const std::string command =
-        std::string(GLEAN_FUZZYLITE) + " -i " + (out / "model.fll").string() + " -of fld -d " +
-        (folder_ / "inputs.fld").string() + " -decimals 12 -dheader false -dinputs false";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        text.append(buffer, n);
-    ASSERT_EQ(pclose(pipe), 0) << text;
-    std::istringstream lines(text);
-    std::vector<std::vector<double>> engine;
-    for (std::string row; std::getline(lines, row);) {
-        std::istringstream values(row);
-        std::vector<double> outputs;
-        for (std::string value; values >> value;)
-            outputs.push_back(std::strtod(value.c_str(), nullptr));
-        engine.push_back(outputs);
-    }
+    const auto engine = test::RunFuzzylite(out / "model.fll", "fll", folder_ / "inputs.fld");
     ASSERT_EQ(engine.size(), rows.size());
     // The same rows through the rule file, stated in the data's units as export states them.
     const std::unique_ptr<TFuzzyRuleSet> rules = [&] {

@@ -14,12 +14,14 @@
 #include "RuleEngine/TFisExporter.h"
 #include "RuleEngine/TRuleExporter.h"
 #include "RuleSets.h"
+#include "support/Fuzzylite.h"
 #include "support/TestSupport.h"
 
 namespace glean {
 namespace {
 
 namespace fs = std::filesystem;
+using test::RunFuzzylite;
 
 struct Case {
     const char* Format;  // file extension and fuzzylite's importer name
@@ -30,32 +32,6 @@ struct Case {
 std::string Name(const testing::TestParamInfo<Case>& info) {
     return std::string(info.param.Format) + "_" + OutputModeName(info.param.Mode) + "_" +
            ConjunctionName(info.param.Conjunction);
-}
-
-// fuzzylite's outputs for every line of the grid file, one row per sample.
-std::vector<std::vector<double>> RunFuzzylite(const fs::path& engine, const char* format,
-                                              const fs::path& grid) {
-    const std::string command = std::string(GLEAN_FUZZYLITE) + " -i " + engine.string() + " -if " +
-                                format + " -of fld -d " + grid.string() +
-                                " -decimals 12 -dheader false -dinputs false 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return {};
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        text.append(buffer, n);
-    const int status = pclose(pipe);
-    EXPECT_EQ(status, 0) << command << "\n" << text;
-    std::vector<std::vector<double>> rows;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream values(line);
-        std::vector<double> row;
-        for (std::string value; values >> value;)
-            row.push_back(std::strtod(value.c_str(), nullptr));
-        rows.push_back(row);
-    }
-    return rows;
 }
 
 class EngineAgreement : public testing::TestWithParam<Case> {
