@@ -144,7 +144,10 @@ void RegressionRules(const TLearningRows& rows, const TSearchSettings& settings,
         weights.push_back(q[0]);
         values.push_back(q[1]);
     }
-    auto [group, centres] = Cluster(values, std::min<int>(kMostTerms, int(rules)));
+    // Plain names rather than a structured binding: the sort below captures them.
+    auto clusters = Cluster(values, std::min<int>(kMostTerms, int(rules)));
+    std::vector<int>& group = clusters.first;
+    std::vector<double>& centres = clusters.second;
     const TDegreeTable table(rows, inputCentres);
     TStrengths strengths;
     for (const TAntecedent& antecedent : step.Antecedents)
