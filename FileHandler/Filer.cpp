@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "FileHandler/TAtomicFile.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
 
@@ -234,6 +236,48 @@ void WriteCount(FileTools& tools, std::ostream& out, std::string_view key, int c
     }
 }
 
+void WriteHeader(FileTools& tools, std::ostream& out, const DataSetCounts& counts) {
+    tools.WriteFormatVersion(out);
+    tools.WriteStartTag(out, "DataSet");
+    tools.WriteInteger(out, "Rows", counts.rows);
+    tools.WriteInteger(out, "Inputs", counts.inputs);
+    WriteCount(tools, out, "ExpectedOutputs", counts.expectedOutputs);
+    WriteCount(tools, out, "GeneratedOutputs", counts.generatedOutputs);
+    tools.WriteInteger(out, "Error", counts.errors);
+    tools.WriteNewline(out);
+    tools.WriteStartTag(out, "Data");
+}
+
+// The first `rows` rows of first and/or second, which hold that many.
+void WriteRows(FileTools& tools, std::ostream& out, const Data* first, const Data* second,
+               int rows) {
+    out.precision(15);
+    for (int row = 0; row < rows; ++row) {
+        if (first) {
+            WriteInputs(out, *first, row);
+            out << "  ";
+            WriteOutputs(out, *first, row);
+        }
+        if (second) {
+            out << "  ";
+            WriteInputs(out, *second, row);
+            out << "  ";
+            WriteOutputs(out, *second, row);
+        }
+        // Label lists follow all numbers of the row, in the order the reader takes them.
+        for (const Data* data : {first, second}) {
+            if (data && data->HasLabels()) WriteLabelList(tools, out, *data->GetLabels(row));
+        }
+        tools.WriteNewline(out);
+    }
+}
+
+void WriteTrailer(FileTools& tools, std::ostream& out) {
+    tools.WriteEndTag(out, "Data");
+    tools.WriteNewline(out);
+    tools.WriteEndTag(out, "DataSet");
+}
+
 }  // namespace
 
 // ---- Loading ----
@@ -366,11 +410,20 @@ int SaveDataSet(FileTools& tools, const std::string& fileName, const Data* first
             counts.generatedOutputs = -1;
         }
     }
-    int err = WriteDataSetHeader(tools, fileName, counts);
-    if (err == SUCCESS) err = WriteDataSetRows(tools, fileName, first, second, counts.rows);
-    if (err == SUCCESS) err = WriteDataSetTrailer(tools, fileName);
-    if (err == FILE_WRITE_ERROR) return err;
-    GLEAN_CHECK_TEXT(err == SUCCESS, "err == SUCCESS");
+    std::optional<TAtomicFile> file;
+    try {
+        file.emplace(fileName);
+    } catch (const TAtomicFile::Error&) {
+        return FILE_WRITE_ERROR;
+    }
+    WriteHeader(tools, file->Stream(), counts);
+    WriteRows(tools, file->Stream(), first, second, counts.rows);
+    WriteTrailer(tools, file->Stream());
+    try {
+        file->Commit();
+    } catch (const TAtomicFile::Error&) {
+        return FILE_WRITE_ERROR;
+    }
     return SUCCESS;
 }
 
@@ -379,18 +432,12 @@ int WriteDataSetHeader(FileTools& tools, const std::string& fileName, const Data
         counts.generatedOutputs < -1) {
         return DATA_MISMATCH;
     }
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    if (!out) return FILE_WRITE_ERROR;
-    tools.WriteFormatVersion(out);
-    tools.WriteStartTag(out, "DataSet");
-    tools.WriteInteger(out, "Rows", counts.rows);
-    tools.WriteInteger(out, "Inputs", counts.inputs);
-    WriteCount(tools, out, "ExpectedOutputs", counts.expectedOutputs);
-    WriteCount(tools, out, "GeneratedOutputs", counts.generatedOutputs);
-    tools.WriteInteger(out, "Error", counts.errors);
-    tools.WriteNewline(out);
-    tools.WriteStartTag(out, "Data");
-    return Finish(out);
+    try {
+        TAtomicFile::Write(fileName, [&](std::ostream& out) { WriteHeader(tools, out, counts); });
+    } catch (const TAtomicFile::Error&) {
+        return FILE_WRITE_ERROR;
+    }
+    return SUCCESS;
 }
 
 int WriteDataSetRows(FileTools& tools, const std::string& fileName, const Data* first,
@@ -400,34 +447,14 @@ int WriteDataSetRows(FileTools& tools, const std::string& fileName, const Data* 
     }
     std::ofstream out(fileName, std::ios::binary | std::ios::app);
     if (!out) return FILE_WRITE_ERROR;
-    out.precision(15);
-    for (int row = 0; row < rows; ++row) {
-        if (first) {
-            WriteInputs(out, *first, row);
-            out << "  ";
-            WriteOutputs(out, *first, row);
-        }
-        if (second) {
-            out << "  ";
-            WriteInputs(out, *second, row);
-            out << "  ";
-            WriteOutputs(out, *second, row);
-        }
-        // Label lists follow all numbers of the row, in the order the reader takes them.
-        for (const Data* data : {first, second}) {
-            if (data && data->HasLabels()) WriteLabelList(tools, out, *data->GetLabels(row));
-        }
-        tools.WriteNewline(out);
-    }
+    WriteRows(tools, out, first, second, rows);
     return Finish(out);
 }
 
 int WriteDataSetTrailer(FileTools& tools, const std::string& fileName) {
     std::ofstream out(fileName, std::ios::binary | std::ios::app);
     if (!out) return FILE_WRITE_ERROR;
-    tools.WriteEndTag(out, "Data");
-    tools.WriteNewline(out);
-    tools.WriteEndTag(out, "DataSet");
+    WriteTrailer(tools, out);
     return Finish(out);
 }
 

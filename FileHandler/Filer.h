@@ -93,14 +93,16 @@ int ReadDataSetHeader(FileTools& tools, std::istream& in, DataSetCounts& counts,
 // "ch == '['", an item other than a name or name=value the check "false".
 TLabelList ReadLabelList(FileTools& tools, std::istream& in);
 
-// Writes the rows in use of first and/or second. Returns SUCCESS; DATA_MISMATCH, writing
-// nothing, when there is no object, the objects differ in capacity or rows in use, or a label
-// name is not a word of the syntax; FILE_WRITE_ERROR when the file cannot be written.
+// Writes the rows in use of first and/or second, replacing the file whole
+// (FileHandler/TAtomicFile.h). Returns SUCCESS; DATA_MISMATCH, writing nothing, when there is no
+// object, the objects differ in capacity or rows in use, or a label name is not a word of the
+// syntax; FILE_WRITE_ERROR, leaving an earlier file as it was, when the file cannot be written.
 int SaveDataSet(FileTools& tools, const std::string& fileName, const Data* first,
                 const Data* second);
-// The three steps of SaveDataSet. The header creates the file (DATA_MISMATCH for a negative
-// count, nothing written); rows and trailer append to it. Each returns SUCCESS or
-// FILE_WRITE_ERROR; the rows DATA_MISMATCH when an object has fewer rows in use than `rows`.
+// The three steps of SaveDataSet, for a file written a block of rows at a time. The header
+// replaces the file whole with a new one (DATA_MISMATCH for a negative count, nothing written);
+// rows and trailer append to it. Each returns SUCCESS or FILE_WRITE_ERROR; the rows
+// DATA_MISMATCH when an object has fewer rows in use than `rows`.
 int WriteDataSetHeader(FileTools& tools, const std::string& fileName, const DataSetCounts& counts);
 int WriteDataSetRows(FileTools& tools, const std::string& fileName, const Data* first,
                      const Data* second, int rows);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FileHandler/SaveOmbra.h"
+#include "FileHandler/TAtomicFile.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
 #include "NeuralNets/TConnectedConnections.h"
@@ -849,11 +850,18 @@ void TIterateObjSaveWeights::Visit() {
 void SaveNetworkFile(FileTools& tools, const std::string& fileName, TBasicNetwork& network,
                      std::unique_ptr<TKQstructure> params) {
     params.reset();
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    if (!out) throw FileTools::Error("Error on File Open");
-    WriteNetwork(tools, out, network);
-    out.close();
-    if (!out) throw FileTools::Error("Error on File Write");
+    std::optional<TAtomicFile> file;
+    try {
+        file.emplace(fileName);
+    } catch (const TAtomicFile::Error&) {
+        throw FileTools::Error("Error on File Open");
+    }
+    WriteNetwork(tools, file->Stream(), network);
+    try {
+        file->Commit();
+    } catch (const TAtomicFile::Error&) {
+        throw FileTools::Error("Error on File Write");
+    }
 }
 
 void WriteNetwork(FileTools& tools, std::ostream& out, TBasicNetwork& network,

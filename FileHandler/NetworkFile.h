@@ -57,9 +57,10 @@ std::unique_ptr<TBasicNetwork> ReadNetwork(FileTools& tools, std::istream& in,
 
 // --- Writing ---
 
-// Writes `network` to the file `fileName` (created or truncated). `params` is taken over and
-// released unread. Throws FileTools::Error "Error on File Open" when the file cannot be created,
-// "Error on File Write" when a write fails, and the errors of WriteNetwork.
+// Writes `network` to the file `fileName`, replacing it whole (FileHandler/TAtomicFile.h): a
+// failure leaves an earlier file as it was. `params` is taken over and released unread. Throws
+// FileTools::Error "Error on File Open" when the file cannot be created, "Error on File Write"
+// when a write fails, and the errors of WriteNetwork.
 void SaveNetworkFile(FileTools& tools, const std::string& fileName, TBasicNetwork& network,
                      std::unique_ptr<TKQstructure> params = nullptr);
 // Writes `network` to `out` in the layout that ReadNetwork reads back. `params` is taken over and

@@ -338,6 +338,18 @@ TEST(NetworkFileWriter, SaveNetworkFileReportsFailures) {
     std::stringstream saved;
     saved << in.rdbuf();
     EXPECT_EQ(saved.str(), test::NetworkText(*network));
+
+    // A network the writer refuses half way leaves the earlier file whole.
+    auto biased = BasicNetwork();
+    biased->InstallLayer(0, std::make_unique<TSimpleLayer>(biased.get(), 0, 2));
+    biased->layers[0]->SetActivationFunction(ActBias);
+    biased->Disconnect(0, 2);
+    EXPECT_THROW_TEXT(SaveNetworkFile(tools, path, *biased), FileTools::Error,
+                      "Illegal number of bias nodes");
+    std::ifstream again(path, std::ios::binary);
+    std::stringstream kept;
+    kept << again.rdbuf();
+    EXPECT_EQ(kept.str(), saved.str());
     std::filesystem::remove(path);
 
     EXPECT_THROW_TEXT(SaveNetworkFile(tools, testing::TempDir() + "no-dir/x.wts", *network),
