@@ -152,10 +152,21 @@ bool SameWord(std::string_view first, std::string_view second) {
     return true;
 }
 
-// Skips white space (not comments) and returns the next character, not taken.
-int PeekPastWhite(Source& source) {
-    source.TakeWhile(
-        [](const char* first, const char* last) { return SkipClass(first, last, WhiteChar); });
+// Skips white space (not comments) and returns the next character, not taken. Throws Error for
+// a run longer than WhiteSpaceLimit: an endless stream of blanks or zero bytes (/dev/zero named
+// as a file) ends with a message instead of being read forever.
+int PeekPastWhite(std::istream& in, Source& source) {
+    std::size_t skipped = 0;
+    source.TakeWhile([&skipped](const char* first, const char* last) {
+        if (skipped > FileTools::WhiteSpaceLimit) return first;
+        const char* stop = SkipClass(first, last, WhiteChar);
+        skipped += static_cast<std::size_t>(stop - first);
+        return stop;
+    });
+    if (skipped > FileTools::WhiteSpaceLimit) {
+        static_assert(FileTools::WhiteSpaceLimit == 1 << 20, "the message names the limit");
+        throw FileTools::Error("White space longer than 1048576 characters", in);
+    }
     return source.Peek();
 }
 
@@ -271,7 +282,7 @@ std::string_view FileTools::ReadToken(std::istream& in) {
         return {token_.data(), tokenLength_};
     }
     for (;;) {
-        const int ch = PeekPastWhite(source);
+        const int ch = PeekPastWhite(in, source);
         tokenLength_ = 0;
         if (ch == Eof) return {};
         if (IsSpecial(ch)) {
@@ -346,7 +357,7 @@ void FileTools::ReadBracketItem(std::istream& in, BlockItem& item, std::string_v
     RequireWord(in, name);
     item.name.assign(name);
     Source source(in);
-    int next = PeekPastWhite(source);
+    int next = PeekPastWhite(in, source);
     if (next != '=') {
         item.kind = BlockItem::StartTag;
         item.open = next != ']';
@@ -358,7 +369,7 @@ void FileTools::ReadBracketItem(std::istream& in, BlockItem& item, std::string_v
     RequireWord(in, value);
     item.kind = BlockItem::Statement;
     item.value.assign(value);
-    next = PeekPastWhite(source);
+    next = PeekPastWhite(in, source);
     item.open = next != ']';
     if (!item.open) source.Take();
 }

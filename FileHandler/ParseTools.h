@@ -17,7 +17,7 @@
 //   comment    = "/*" { any | comment } "*/" ;       nests; skipped like white space
 //   word       = 1..1024 characters, none of them white space or special ;
 //   special    = "[" | "]" | "/" | "*" | "=" | "<" | ">" ;  each a token of its own
-//   white space = every byte outside 33..126, and "," ;
+//   white space = every byte outside 33..126, and "," ;   at most 2^20 of them in a row
 //
 // The decision after a name ("]", "=" or anything else) and after a value ("]" or anything else)
 // skips white space but not comments. In no-bracket mode an item starts at its name, without the
@@ -74,12 +74,16 @@ public:
 
     // The longest word the reader accepts.
     static constexpr std::size_t TokenBufferSize = 1024;
+    // The longest run of white space between two items, far beyond any real file: a stream
+    // that never ends (/dev/zero) must end the read all the same.
+    static constexpr std::size_t WhiteSpaceLimit = std::size_t{1} << 20;
 
     // --- Reading ---
 
     // The next token, skipping white space and comments; empty at end of input or when the
-    // stream has failed. Throws Error for an unterminated comment or a word longer than the
-    // token buffer.
+    // stream has failed. Throws Error for an unterminated comment, a word longer than the
+    // token buffer ("Word longer than 1024 characters") or white space longer than its limit
+    // ("White space longer than 1048576 characters").
     std::string NextToken(std::istream& in);
     // Skips the rest of a comment whose "/*" was just read, nested comments included. Throws
     // Error "Unexpected end of file during comment".

@@ -106,6 +106,21 @@ TEST(FileToolsLexer, WordsUpToTheTokenBufferAndNoLonger) {
                       "Word longer than 1024 characters");
 }
 
+TEST(FileToolsLexer, WhiteSpaceUpToItsLimitAndNoLonger) {
+    // Zero bytes are white space: a stream of them (/dev/zero) must end too, buffered or not.
+    const std::string longest(FileTools::WhiteSpaceLimit, '\0');
+    for (std::size_t window : {0, 4096}) {
+        FileTools tools;
+        test::WindowBuffer fits(longest + "w", window);
+        std::istream fitsIn(&fits);
+        EXPECT_EQ(tools.NextToken(fitsIn), "w") << "window " << window;
+        test::WindowBuffer endless(longest + " w", window);
+        std::istream endlessIn(&endless);
+        EXPECT_THROW_TEXT(tools.NextToken(endlessIn), FileTools::Error,
+                          "White space longer than 1048576 characters");
+    }
+}
+
 TEST(FileToolsLexer, FailedStreamReadsAsEndOfInput) {
     std::istringstream in("[A]");
     in.setstate(std::ios_base::failbit);
