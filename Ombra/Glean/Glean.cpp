@@ -2,7 +2,9 @@
 
 #include <fstream>
 #include <istream>
+#include <locale>
 #include <ostream>
+#include <sstream>
 
 #include "FileHandler/LabelFile.h"
 #include "FileHandler/NetworkFile.h"
@@ -17,23 +19,45 @@
 namespace glean {
 
 namespace {
+// Reads the next word, as stream extraction would but at most as long as the words of every
+// other reader: an endless one (a parameter file of /dev/zero) must not take all memory. False
+// when the file ends first.
+bool ReadWord(std::istream& in, std::string& word) {
+    word.clear();
+    if (!(in >> std::ws)) return false;
+    const auto& classes = std::use_facet<std::ctype<char>>(in.getloc());
+    for (int ch = in.peek(); ch != std::char_traits<char>::eof(); ch = in.peek()) {
+        if (classes.is(std::ctype_base::space, static_cast<char>(ch))) break;
+        if (word.size() == FileTools::TokenBufferSize) {
+            static_assert(FileTools::TokenBufferSize == 1024, "the message names the limit");
+            throw ParameterFileError("Word longer than 1024 characters");
+        }
+        word.push_back(static_cast<char>(in.get()));
+    }
+    return !word.empty();
+}
+
 // Reads the separator and the file name after a file key; false when the file ends first.
 bool ReadFileName(std::istream& in, std::string& name) {
     char separator = 0;
     std::string word;
-    if (!(in >> separator >> word)) return false;
+    if (!(in >> separator) || !ReadWord(in, word)) return false;
     name = std::move(word);
     return true;
 }
 
-// Reads the separator and the number after a threshold key.
+// Reads the separator and the number after a threshold key. The number is a whole word that
+// stream extraction reads completely: "0,5" is no number, not 0 followed by a stray ",5".
 double ReadThreshold(std::istream& in, const char* key) {
     char separator = 0;
+    std::string word;
     double value = 0.0;
-    if (!(in >> separator >> value)) {
-        throw ParameterFileError(std::string(key) + " is not a number");
+    if (in >> separator && ReadWord(in, word)) {
+        std::istringstream number(word);
+        number.imbue(in.getloc());
+        if (number >> value && number.eof()) return value;
     }
-    return value;
+    throw ParameterFileError(std::string(key) + " is not a number");
 }
 
 int Fail(std::ostream& err, const std::string& message) {
@@ -77,7 +101,7 @@ private:
 
 void ReadParameters(std::istream& in, GleanParameters& parameters) {
     std::string key;
-    while (in >> key) {
+    while (ReadWord(in, key)) {
         if (SameText(key, "WeightFile")) {
             ReadFileName(in, parameters.WeightFile);
         } else if (SameText(key, "LabelFile")) {

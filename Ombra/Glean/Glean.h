@@ -8,11 +8,11 @@
 //   file-key      = "WeightFile" | "LabelFile" | "RuleFile"     (any letter case)
 //   threshold-key = "ThresholdIn" | "ThresholdOut"             (any letter case)
 //   sep           = one non-blank character, read and discarded unchecked ("=" by convention)
-//   number        = a floating-point number as stream extraction reads it
+//   number        = a word that stream extraction reads whole as a floating-point number
 //
 // A word that is no key is skipped on its own; a later entry overwrites an earlier one. The
 // separator is a single character, so "WeightFile =net.wts" works but "WeightFile=net.wts" is one
-// unknown word.
+// unknown word. A word is at most 1024 characters, as in the files the run reads.
 #pragma once
 
 #include <iosfwd>
@@ -44,7 +44,8 @@ public:
 
 // Reads a parameter file to its end into parameters. A file key at the very end of the file,
 // without its value, changes nothing. Throws ParameterFileError ("<key> is not a number") when a
-// threshold key is not followed by a separator and a number.
+// threshold key is not followed by a separator and a number, and ("Word longer than 1024
+// characters") for a longer word.
 void ReadParameters(std::istream& in, GleanParameters& parameters);
 
 // The whole program: checks the command line (one argument, the parameter file), reads the

@@ -87,26 +87,41 @@ TEST(ReadParameters, FileKeyWithoutValueAtTheEndChangesNothing) {
 }
 
 TEST(ReadParameters, ThresholdThatIsNotANumberStopsTheRead) {
-    for (const char* text : {"ThresholdIn = abc RuleFile = r", "ThresholdIn =", "ThresholdIn",
-                             "ThresholdIn = 1e999"}) {
+    // A number must be the whole word: "0,5" once read as 0 and skipped ",5".
+    for (const char* text :
+         {"ThresholdIn = abc RuleFile = r", "ThresholdIn =", "ThresholdIn", "ThresholdIn = 1e999",
+          "ThresholdIn = 0,5", "ThresholdIn = 0.5x", "ThresholdIn = 1e", "ThresholdIn = 0x1p3"}) {
         SCOPED_TRACE(text);
         EXPECT_THROW_TEXT(Read(text), ParameterFileError, "ThresholdIn is not a number");
     }
     EXPECT_THROW_TEXT(Read("thresholdout = x"), ParameterFileError, "ThresholdOut is not a number");
-    // A number followed by other text reads the number; the rest is an unknown word.
-    const GleanParameters p = Read("ThresholdOut = 0.5x RuleFile = r");
-    EXPECT_EQ(p.ThresholdOut, 0.5);
-    EXPECT_EQ(p.RuleFile, "r");
+    // Every form stream extraction reads whole stays a number.
+    const struct {
+        const char* Text;
+        double Value;
+    } numbers[] = {{"0.5", 0.5}, {"+.5", 0.5}, {"-5e-1", -0.5}, {"5E-1", 0.5}, {"1.", 1.0}};
+    for (const auto& number : numbers) {
+        const GleanParameters p =
+            Read(std::string("ThresholdOut = ") + number.Text + " RuleFile = r");
+        EXPECT_EQ(p.ThresholdOut, number.Value) << number.Text;
+        EXPECT_EQ(p.RuleFile, "r");
+    }
 }
 
-TEST(ReadParameters, LongWordsAreKeptWhole) {
+TEST(ReadParameters, WordsAreAtMostAsLongAsInEveryOtherFile) {
     // A key word beyond 255 characters is one unknown word, never cut into a known key.
     const std::string longKey = std::string(300, 'x') + "RuleFile";
     EXPECT_EQ(Read(longKey + " = r").RuleFile, "");
-    const std::string longName(2000, 'n');
-    const GleanParameters p = Read("WeightFile = " + longName + " RuleFile = r");
-    EXPECT_EQ(p.WeightFile, longName);
+    const std::string longest(1024, 'n');
+    const GleanParameters p = Read("WeightFile = " + longest + " RuleFile = r");
+    EXPECT_EQ(p.WeightFile, longest);
     EXPECT_EQ(p.RuleFile, "r");
+    // One character more, in any place of a word, and the read stops: an endless word (a
+    // parameter file of /dev/zero) never fills memory.
+    for (const std::string& text : {"WeightFile = " + longest + "n", longest + "x",
+                                    "ThresholdIn = " + longest + "1", std::string(5000, '\0')}) {
+        EXPECT_THROW_TEXT(Read(text), ParameterFileError, "Word longer than 1024 characters");
+    }
 }
 
 }  // namespace
