@@ -3,12 +3,15 @@
 #include <fstream>
 #include <istream>
 #include <locale>
+#include <optional>
 #include <ostream>
 #include <sstream>
+#include <utility>
 
 #include "FileHandler/LabelFile.h"
 #include "FileHandler/NetworkFile.h"
 #include "FileHandler/ParseTools.h"
+#include "FileHandler/TAtomicFile.h"
 #include "FileHandler/TRuleFile.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/KQtextForm.h"
@@ -132,7 +135,23 @@ int RunGlean(int argc, const char* const argv[], std::ostream& out, std::ostream
     }
     if (parameters.WeightFile.empty()) return Fail(err, "WeightFile not specified");
     if (parameters.RuleFile.empty()) return Fail(err, "RuleFile not specified");
+    if (const std::string clash = RuleFileClash(parameters, argv[1]); !clash.empty()) {
+        return Fail(err, clash);
+    }
     return RunExtraction(parameters, out, err);
+}
+
+std::string RuleFileClash(const GleanParameters& parameters, const std::string& parameterFile) {
+    const std::pair<const std::string*, const char*> inputs[] = {
+        {&parameters.WeightFile, "weight file"},
+        {parameters.LabelFile ? &*parameters.LabelFile : nullptr, "label file"},
+        {&parameterFile, "parameter file"}};
+    for (const auto& [name, role] : inputs) {
+        if (name != nullptr && TAtomicFile::Replaces(parameters.RuleFile, *name)) {
+            return "RuleFile " + parameters.RuleFile + " is the " + role;
+        }
+    }
+    return {};
 }
 
 int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ostream& err) {
@@ -149,12 +168,21 @@ int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ost
             GLEAN_CHECK_TEXT(labels != nullptr, "PtrLblNames != 0");
         }
         RuleFileWriter writer(*network, labels.get(), parameters);
-        // Opened only now, so that a failed extraction leaves an earlier rule file alone.
-        std::ofstream ruleFile(parameters.RuleFile, std::ios::out | std::ios::trunc);
-        if (!ruleFile) return Fail(err, "Unable to open file " + parameters.RuleFile);
-        writer.Write(ruleFile);
-        ruleFile.close();
-        if (!ruleFile) return Fail(err, "Unable to write file " + parameters.RuleFile);
+        // Made only now, so that a failed extraction costs no file at all. The rules go to a
+        // temporary file that replaces the rule file once complete: a failure or a kill on the
+        // way leaves an earlier rule file as it was.
+        std::optional<TAtomicFile> ruleFile;
+        try {
+            ruleFile.emplace(parameters.RuleFile);
+        } catch (const TAtomicFile::Error&) {
+            return Fail(err, "Unable to open file " + parameters.RuleFile);
+        }
+        writer.Write(ruleFile->Stream());
+        try {
+            ruleFile->Commit();
+        } catch (const TAtomicFile::Error&) {
+            return Fail(err, "Unable to write file " + parameters.RuleFile);
+        }
         return 0;
     } catch (const FileTools::Error& error) {
         // Unlike the other failures, on standard output: scripts and callers look for it there.

@@ -49,13 +49,20 @@ public:
 void ReadParameters(std::istream& in, GleanParameters& parameters);
 
 // The whole program: checks the command line (one argument, the parameter file), reads the
-// parameter file, checks that the weight and rule files are named, then runs the extraction.
-// Messages go to err; returns the process exit code (0 success, 1 failure).
+// parameter file, checks that the weight and rule files are named and that the rule file is
+// none of the files read, then runs the extraction. Messages go to err; returns the process exit
+// code (0 success, 1 failure).
 int RunGlean(int argc, const char* const argv[], std::ostream& out, std::ostream& err);
 
+// The message refusing a rule file that would replace a file the run reads: "RuleFile <name> is
+// the weight file" (the label file, the parameter file), by path or by device and inode
+// (TAtomicFile::Replaces). Empty when it replaces none of them.
+std::string RuleFileClash(const GleanParameters& parameters, const std::string& parameterFile);
+
 // The run on checked parameters: loads the network and the labels, extracts the rules and writes
-// the rule file. Every failure is reported (block text syntax errors on out, everything else on
-// err) and gives exit code 1; success prints nothing and gives 0.
+// the rule file, which replaces an earlier one only once complete (FileHandler/TAtomicFile.h).
+// Every failure is reported (block text syntax errors on out, everything else on err) and gives
+// exit code 1; success prints nothing and gives 0.
 int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ostream& err);
 
 // The whole job on streams, for tests and fuzzing: the network read from `weights`, the labels
