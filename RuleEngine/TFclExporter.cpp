@@ -55,9 +55,10 @@ void TFclExporter::Write(const TRuleBase& rules, const TExportOptions& options,
         for (int t = 0; t < set.NumberOfMF; ++t) {
             const std::string& term = names.OutputTerms[v][t];
             const TBasicMF& mf = rules.OutputTerm(v, t);
+            const std::string where = names.Outputs[v] + "." + term;
             out << "    TERM " << term << " := "
-                << (singletons ? ExactNumber(TermPeak(mf))
-                               : Shape(TermPoints(mf, names.Outputs[v] + "." + term, kFclFootStep)))
+                << (singletons ? ExactNumber(SingletonPeak(mf, where))
+                               : Shape(TermPoints(mf, where, kFclFootStep)))
                 << ";\n";
         }
         if (!singletons) out << "    ACCU : MAX;\n";

@@ -96,10 +96,10 @@ void TFisExporter::Write(const TRuleBase& rules, const TExportOptions& options,
         for (int t = 0; t < set.NumberOfMF; ++t) {
             const std::string& term = names.OutputTerms[v][t];
             const TBasicMF& mf = rules.OutputTerm(v, t);
+            const std::string where = names.Outputs[v] + "." + term;
             out << "MF" << t + 1 << "=" << Quoted(term) << ":"
-                << (singletons ? "'constant',[" + ExactNumber(TermPeak(mf)) + "]"
-                               : Shape(TermPoints(mf, names.Outputs[v] + "." + term),
-                                       set.LowerBound, set.UpperBound))
+                << (singletons ? "'constant',[" + ExactNumber(SingletonPeak(mf, where)) + "]"
+                               : Shape(TermPoints(mf, where), set.LowerBound, set.UpperBound))
                 << '\n';
         }
     }

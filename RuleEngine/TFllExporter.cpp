@@ -58,9 +58,10 @@ void TFllExporter::Write(const TRuleBase& rules, const TExportOptions& options,
         for (int t = 0; t < rules.OutputSet(v).NumberOfMF; ++t) {
             const std::string& term = names.OutputTerms[v][t];
             const TBasicMF& mf = rules.OutputTerm(v, t);
+            const std::string where = names.Outputs[v] + "." + term;
             out << "  term: " << term << ' '
-                << (singletons ? "Constant " + ExactNumber(TermPeak(mf))
-                               : Shape(TermPoints(mf, names.Outputs[v] + "." + term)))
+                << (singletons ? "Constant " + ExactNumber(SingletonPeak(mf, where))
+                               : Shape(TermPoints(mf, where)))
                 << '\n';
         }
     }

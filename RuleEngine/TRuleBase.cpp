@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "KQmessage/TException.h"
 
@@ -109,6 +110,29 @@ double TermPeak(const TBasicMF& mf) {
     if (const auto* triangle = dynamic_cast<const TTriangularMF*>(&mf)) return triangle->Centre;
     const auto& bounded = dynamic_cast<const TBoundedMF&>(mf);
     return (bounded.LeftBound + bounded.RightBound) / 2;
+}
+
+double SingletonPeak(const TBasicMF& mf, const std::string& where) {
+    std::vector<double> parameters;
+    if (const auto* centred = dynamic_cast<const TCentredMF*>(&mf)) {
+        parameters.push_back(centred->Centre);
+    }
+    if (const auto* bounded = dynamic_cast<const TBoundedMF*>(&mf)) {
+        parameters.insert(parameters.end(), {bounded->LeftBound, bounded->RightBound});
+    }
+    if (const auto* triangle = dynamic_cast<const TTriangularMF*>(&mf)) {
+        parameters.push_back(triangle->Centre);
+    }
+    if (const auto* left = dynamic_cast<const TLShoulderTriangularMF*>(&mf)) {
+        parameters.push_back(left->RightBound);
+    }
+    if (const auto* right = dynamic_cast<const TRShoulderTriangularMF*>(&mf)) {
+        parameters.push_back(right->LeftBound);
+    }
+    for (double value : parameters) {
+        if (!std::isfinite(value)) throw ExportError(where + ": a parameter is not finite");
+    }
+    return TermPeak(mf);
 }
 
 std::string ExactNumber(double value) {

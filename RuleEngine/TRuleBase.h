@@ -58,6 +58,9 @@ std::vector<TTermPoint> TermPoints(const TBasicMF& mf, const std::string& where,
 
 // The value a term stands for as a singleton output: its centre, or a rectangle's middle.
 double TermPeak(const TBasicMF& mf);
+// TermPeak of an output term that the singleton mode writes: every parameter of the term must be
+// finite, as in the other mode. Throws ExportError "<where>: a parameter is not finite".
+double SingletonPeak(const TBasicMF& mf, const std::string& where);
 
 // The printed form of a double that reads back as the same double (shortest round trip).
 std::string ExactNumber(double value);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "RuleEngine/TFclExporter.h"
@@ -61,6 +62,25 @@ TEST(TRuleExporter, FisRefusesTwoConditionsOnOneInput) {
                       "rule " + std::to_string(rules->RuleList->numRules() - 1) +
                           ": FIS cannot hold two conditions on one input");
     EXPECT_EQ(out.str(), "");  // nothing written before the refusal
+}
+
+// Singleton outputs use a term's centre alone, but no format may write "nan" or "inf" for it.
+TEST(TRuleExporter, EveryFormatAndModeRefusesAnOutputTermThatIsNotFinite) {
+    for (double centre : {NAN, INFINITY, -INFINITY}) {
+        auto rules = test::LoadToolRules("fan.rul");
+        dynamic_cast<TTriangularMF&>(*rules->OutputMFList->GetMFSet(0)->GetMF(1)).Centre = centre;
+        const TRuleBase base(*rules);
+        for (const char* file : {"x.fll", "x.fis", "x.fcl"}) {
+            for (TOutputMode mode : {TOutputMode::Singletons, TOutputMode::Triangles}) {
+                SCOPED_TRACE(std::string(file) + " " + OutputModeName(mode));
+                TExportOptions options;
+                options.Mode = mode;
+                std::ostringstream out;
+                EXPECT_THROW_TEXT(TRuleExporter::ForFile(file)->Write(base, options, out),
+                                  ExportError, "FanSpeed.Medium: a parameter is not finite");
+            }
+        }
+    }
 }
 
 TEST(TRuleExporter, NamesBecomeIdentifiersAndMustStayDistinct) {
