@@ -17,7 +17,7 @@ int GridPoints(const std::string& text) {
 }
 
 // The inputs of a data set's rows, whether its expected outputs name classes, and those outputs
-// when there are as many as the rules have (else none).
+// (none when it has none).
 struct TDataSamples {
     std::vector<std::vector<double>> Inputs;
     bool Classes = false;
@@ -26,9 +26,8 @@ struct TDataSamples {
 
 TDataSamples DataSamples(const std::string& fileName, const TRuleBase& rules) {
     const std::unique_ptr<Data> data = ReadDataSet(fileName);
-    TDataSamples samples{TFidelity::Samples(*data, rules), TFidelity::OneHotClasses(*data), {}};
-    if (data->Outputs() == rules.Outputs()) samples.Expected = TFidelity::Expected(*data);
-    return samples;
+    return {TFidelity::Samples(*data, rules), TFidelity::OneHotClasses(*data),
+            TFidelity::ComparedOutputs(*data, rules)};
 }
 
 // The command after its files are read: the samples chosen by the options, the report on out,

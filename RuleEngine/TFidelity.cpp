@@ -131,7 +131,8 @@ std::vector<std::vector<double>> TFidelity::Samples(const Data& data, const TRul
 }
 
 std::vector<std::vector<double>> TFidelity::Samples(const Data& data, int inputs) {
-    if (data.Inputs() < inputs) {
+    // Extra columns are no samples of these inputs: the first ones would be taken for them.
+    if (data.Inputs() != inputs) {
         throw ExportError("the data set has " + std::to_string(data.Inputs()) +
                           " inputs, the rules " + std::to_string(inputs));
     }
@@ -192,6 +193,15 @@ std::vector<std::vector<double>> TFidelity::Expected(const Data& data) {
         expected.push_back(std::move(values));
     }
     return expected;
+}
+
+std::vector<std::vector<double>> TFidelity::ComparedOutputs(const Data& data,
+                                                            const TRuleBase& rules) {
+    if (data.Outputs() != 0 && data.Outputs() != rules.Outputs()) {
+        throw ExportError("the data set has " + std::to_string(data.Outputs()) +
+                          " outputs, the rules " + std::to_string(rules.Outputs()));
+    }
+    return Expected(data);
 }
 
 TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& samples,

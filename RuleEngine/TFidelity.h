@@ -64,8 +64,8 @@ public:
     // pointsPerInput evenly spaced values over every input's range, all combinations, the last
     // input varying fastest. Throws ExportError for fewer than 2 points or more than 10^6 samples.
     static std::vector<std::vector<double>> Grid(const TRuleBase& rules, int pointsPerInput);
-    // The input rows of a data set, oldest first. Throws ExportError when it has fewer input
-    // columns than the rule set has inputs.
+    // The input rows of a data set, oldest first. Throws ExportError ("the data set has N
+    // inputs, the rules M") when its input columns are not exactly the rule set's inputs.
     static std::vector<std::vector<double>> Samples(const Data& data, const TRuleBase& rules);
     // The same for a number of inputs, inputs >= 0.
     static std::vector<std::vector<double>> Samples(const Data& data, int inputs);
@@ -76,6 +76,10 @@ public:
 
     // The expected outputs of a data set's rows, oldest first; empty when it has none.
     static std::vector<std::vector<double>> Expected(const Data& data);
+    // Expected, for outputs compared with the rules': throws ExportError ("the data set has N
+    // outputs, the rules M") when there are outputs, but not as many as the rules have.
+    static std::vector<std::vector<double>> ComparedOutputs(const Data& data,
+                                                            const TRuleBase& rules);
 
     // Runs both on every sample, and with `classes` also counts the class agreement; with
     // `expected` (one row per sample, as many values as the rules have outputs) also compares

@@ -54,9 +54,30 @@ TEST(TFidelity, SamplesOfADataSetOldestFirst) {
     ASSERT_EQ(samples.size(), 3u);  // the ring of three dropped the first row
     EXPECT_EQ(samples[0], (std::vector<double>{2, -2}));
     EXPECT_EQ(samples[2], (std::vector<double>{4, -4}));
-    Data narrow(1, 1, 1, false);
-    EXPECT_THROW_TEXT(TFidelity::Samples(narrow, base), ExportError,
-                      "the data set has 1 inputs, the rules 2");
+    // Exactly the rules' inputs: one column fewer or more is another data set.
+    for (int inputs : {1, 3}) {
+        const Data other(1, inputs, 1, false);
+        EXPECT_THROW_TEXT(TFidelity::Samples(other, base), ExportError,
+                          "the data set has " + std::to_string(inputs) + " inputs, the rules 2");
+    }
+}
+
+// Expected outputs are compared only as many as the rules have; a data set of none is samples.
+TEST(TFidelity, ExpectedOutputsOnlyAsManyAsTheRulesOutputs) {
+    const auto rules = test::LoadToolRules("fan.rul");  // one output
+    const TRuleBase base(*rules);
+    const auto dataSet = [](int outputs) {
+        auto data = std::make_unique<Data>(1, 2, outputs, false);
+        const std::vector<double> values(static_cast<std::size_t>(outputs), 0.5);
+        const double inputs[] = {0.5, 0.5};
+        data->AppendRow(inputs, values, nullptr);
+        return data;
+    };
+    EXPECT_TRUE(TFidelity::ComparedOutputs(*dataSet(0), base).empty());
+    EXPECT_EQ(TFidelity::ComparedOutputs(*dataSet(1), base),
+              (std::vector<std::vector<double>>{{0.5}}));
+    EXPECT_THROW_TEXT(TFidelity::ComparedOutputs(*dataSet(2), base), ExportError,
+                      "the data set has 2 outputs, the rules 1");
 }
 
 TEST(TFidelity, RuleStatisticsCountAtomsOfAnyOperator) {
