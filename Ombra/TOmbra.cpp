@@ -1,5 +1,8 @@
 #include "Ombra/TOmbra.h"
 
+#include <charconv>
+#include <cmath>
+
 #include "DataObject/Data.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
@@ -214,6 +217,57 @@ std::string TOmbra::StructureProblem() {
     }
     if (!priv_conns_index[3][2]->IsConnected() || !priv_conns_index[4][3]->IsConnected()) {
         return "the rule layer is not joined to its neighbours";
+    }
+    return "";
+}
+
+std::string TOmbra::RecallProblem() {
+    // The functions the constructor gives the layers. With them every value stays finite: the
+    // memberships and the sigmoids in [0, 1], so the action values are never negative and the
+    // defuzzified outputs lie between the output centres.
+    const char* const ownFunctions[] = {nullptr, "linear", "Ombra-condition", "sigmoid", "sigmoid"};
+    for (int layer = 1; layer <= 4; ++layer) {
+        const TActFunction own = functions->Lookup(ownFunctions[layer]);
+        for (int n = 0; n < layers[layer]->numNeurons; ++n) {
+            const TActFunction used = layers[layer]->GetNeuron(n)->GetActivationFunction();
+            if (used != own) {
+                return "layer " + std::to_string(layer) + " uses the activation function " +
+                       (used == nullptr ? std::string("none") : functions->NameOf(used)) +
+                       ", not " + ownFunctions[layer];
+            }
+        }
+    }
+    const TConditionLayer& conditions = ConditionLayer();
+    for (int c = 0; c < conditions.numNeurons; ++c) {
+        if (!std::isfinite(conditions.Condition(c).centre)) {
+            return "input centre " + std::to_string(c) + " is not a finite number";
+        }
+    }
+    // A membership divides by the distance of neighbouring centres, which must be a number.
+    for (int c = 0; c < conditions.numNeurons; ++c) {
+        const TConditionNeuron& neuron = conditions.Condition(c);
+        if (neuron.rightNeighbour != nullptr &&
+            !std::isfinite(neuron.rightNeighbour->centre - neuron.centre)) {
+            return "input centres " + std::to_string(c) + " and " + std::to_string(c + 1) +
+                   " lie too far apart";
+        }
+    }
+    for (int weightLayer : {2, 3}) {
+        for (double weight : GetWeightLayer(weightLayer)) {
+            if (!std::isfinite(weight)) {
+                return std::string(weightLayer == 2 ? "a condition-to-rule" : "a rule-to-action") +
+                       " weight is not a finite number";
+            }
+        }
+    }
+    const std::span<const double> centres = OutputSet().Centres();
+    for (std::size_t a = 0; a < centres.size(); ++a) {
+        if (!(centres[a] >= 0.0 && centres[a] <= 1.0)) {
+            char value[32];
+            const auto written = std::to_chars(value, value + sizeof value, centres[a]);
+            return "output centre " + std::to_string(a) + " is " + std::string(value, written.ptr) +
+                   ", outside [0, 1]";
+        }
     }
     return "";
 }

@@ -100,6 +100,12 @@ public:
     // A text naming the first way in which the installed layers and sets differ from the
     // fuzzy network's shape, or an empty text when they fit.
     std::string StructureProblem();
+    // A text naming the first thing that could carry a recall of finite inputs outside the
+    // values its layers are made for, where the defuzzify layer's check would stop the run: a
+    // layer of another activation function than this shape's own, a weight or centre that is
+    // not a finite number, neighbouring input centres too far apart to subtract, an output
+    // centre outside [0, 1]. Empty when there is none. Requires an empty StructureProblem().
+    std::string RecallProblem();
 
     // The layers and sets of the fixed shape, typed; a missing or different one fails a check.
     TConditionLayer& ConditionLayer();

@@ -51,6 +51,82 @@ TEST(TOmbra, SmallestNetworkHasTheDocumentedShape) {
     EXPECT_EQ(net.priv_conns_index[3][0]->GetConnectionsNType(), "Pruneable");
 }
 
+// Whatever a recall of these networks meets, the defuzzify layer's check would stop the run.
+TEST(TOmbra, RecallProblemsOfWhatAFileCanHold) {
+    static constexpr double kMax = 1.7976931348623157e308;
+    const struct {
+        const char* Name;
+        void (*Damage)(TOmbra&);
+        const char* Problem;
+    } rows[] = {
+        {"as made", [](TOmbra&) {}, ""},
+        {"output centres on the bounds",
+         [](TOmbra& n) {
+             n.SetWeightLayer(4, std::vector<double>{0, 1, 0, 0.5, 1});
+         },
+         ""},
+        {"an output centre just above 1",
+         [](TOmbra& n) {
+             n.SetWeightLayer(4, std::vector<double>{0, 1, 0, 0.5, std::nextafter(1.0, 2.0)});
+         },
+         "output centre 4 is 1.0000000000000002, outside [0, 1]"},
+        {"an output centre of 10",
+         [](TOmbra& n) {
+             n.SetWeightLayer(4, std::vector<double>{0, 10, 0, 0.5, 1});
+         },
+         "output centre 1 is 10, outside [0, 1]"},
+        {"an output centre below 0",
+         [](TOmbra& n) {
+             n.SetWeightLayer(4, std::vector<double>{-1e-300, 1, 0, 0.5, 1});
+         },
+         "output centre 0 is -1e-300, outside [0, 1]"},
+        {"an output centre not a number",
+         [](TOmbra& n) {
+             n.SetWeightLayer(4, std::vector<double>{0, 1, 0, NAN, 1});
+         },
+         "output centre 3 is nan, outside [0, 1]"},
+        {"input centres of the same input far apart",
+         [](TOmbra& n) {
+             n.SetWeightLayer(1, std::vector<double>{0, 0.5, 1, -kMax, kMax});
+         },
+         "input centres 3 and 4 lie too far apart"},
+        {"input centres of two inputs far apart",
+         [](TOmbra& n) {
+             n.SetWeightLayer(1, std::vector<double>{0, 0.5, kMax, -kMax, 0});
+         },
+         ""},
+        {"an input centre infinite",
+         [](TOmbra& n) {
+             n.SetWeightLayer(1, std::vector<double>{0, 0.5, INFINITY, 0, 1});
+         },
+         "input centre 2 is not a finite number"},
+        {"a condition weight infinite", [](TOmbra& n) { n.SetWeightValue(2, 4, 1, -INFINITY); },
+         "a condition-to-rule weight is not a finite number"},
+        {"an action weight not a number", [](TOmbra& n) { n.SetWeightValue(3, 0, 2, NAN); },
+         "a rule-to-action weight is not a finite number"},
+        {"the largest finite weights",
+         [](TOmbra& n) {
+             n.SetWeightValue(3, 0, 2, -kMax);
+             n.SetWeightValue(2, 0, 0, kMax);
+         },
+         ""},
+        {"actions that may be negative",
+         [](TOmbra& n) { n.layers[4]->SetActivationFunction(&ActTanh); },
+         "layer 4 uses the activation function tanh, not sigmoid"},
+        {"one rule of another function",
+         [](TOmbra& n) { n.layers[3]->GetNeuron(1)->actFunction = &ActCog; },
+         "layer 3 uses the activation function cog, not sigmoid"},
+        {"inputs that stop the recall",
+         [](TOmbra& n) { n.layers[1]->SetActivationFunction(&ActError); },
+         "layer 1 uses the activation function error, not linear"},
+    };
+    for (const auto& row : rows) {
+        TOmbra net(2, Counts{3, 2}, 2, Counts{2, 3}, 2);
+        row.Damage(net);
+        EXPECT_EQ(net.RecallProblem(), row.Problem) << row.Name;
+    }
+}
+
 TEST(TOmbra, ConstructorRejectsSmallMFCountsInputsFirst) {
     EXPECT_TEXCEPTION(TOmbra(2, Counts{3, 1}, 2, Counts{2}, 1), "Must be >= 2 MF per input",
                       "Bad Parameter", "TOmbra::TOmbra");
