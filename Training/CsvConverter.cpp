@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "FileHandler/Filer.h"
+#include "FileHandler/TAtomicFile.h"
 #include "KQmessage/TException.h"
 #include "RuleEngine/TRuleBase.h"
 
@@ -73,6 +74,13 @@ bool HeldOut(std::size_t row, const TCsvOptions& options) {
 
 double Scaled(double value, const TColumnScale& scale) {
     if (scale.Maximum == scale.Minimum) return 0.0;
+    if (!std::isfinite(scale.Maximum - scale.Minimum)) {
+        // A span beyond the largest double (-1.7e308 to 1.7e308): the same ratio of halves,
+        // which never overflow. Halving is exact, so every other column keeps its bytes.
+        return std::clamp((value / 2 - scale.Minimum / 2) / (scale.Maximum / 2 - scale.Minimum / 2),
+                          0.0, 1.0);
+    }
+    // A held-out value far outside the span overflows to an infinity, which the clamp takes.
     return std::clamp((value - scale.Minimum) / (scale.Maximum - scale.Minimum), 0.0, 1.0);
 }
 }  // namespace
@@ -276,10 +284,12 @@ TConvertedData ConvertCsvFile(const std::string& csvFile, const TCsvOptions& opt
     save(dataFile, result.Training.get());
     if (result.HeldOut) save(heldOutFile, result.HeldOut.get());
     const std::string scaleFile = dataFile + ".scale";
-    std::ofstream scale(scaleFile, std::ios::binary | std::ios::trunc);
-    WriteScaling(scale, result.Columns);
-    scale.flush();
-    if (!scale) throw TException("Cannot write file: " + scaleFile, "File Error", operation);
+    try {
+        TAtomicFile::Write(scaleFile,
+                           [&result](std::ostream& out) { WriteScaling(out, result.Columns); });
+    } catch (const TAtomicFile::Error&) {
+        throw TException("Cannot write file: " + scaleFile, "File Error", operation);
+    }
     return result;
 }
 

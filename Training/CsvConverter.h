@@ -16,8 +16,9 @@
 // Columns: with a class column, every other column is an input and each class (in order of first
 // appearance) is one expected output, 1 for the row's class and 0 for the others. Without one,
 // the last `Outputs` columns are expected outputs and the rest inputs. Numbers are scaled by
-// (v - min) / (max - min) with the minimum and maximum of the training rows; a constant column
-// becomes 0, and held-out values beyond the training range are cut to [0, 1].
+// (v - min) / (max - min) with the minimum and maximum of the training rows (as halves where
+// max - min is beyond the largest double); a constant column becomes 0, and held-out values
+// beyond the training range are cut to [0, 1].
 //
 // Scaling file (CSV): "column,role,minimum,maximum", then one line per data set column in data
 // set order: "<name>,input,<min>,<max>", "<name>,output,<min>,<max>", or for a class output
@@ -95,7 +96,8 @@ void WriteScaling(std::ostream& out, const std::vector<TColumnScale>& columns);
 std::vector<TColumnScale> ReadScaling(std::istream& in);
 
 // The CSV file csvFile converted into the data set file dataFile, the scaling into
-// dataFile + ".scale" and, with a hold-out, the held-out rows into heldOutFile. Throws
+// dataFile + ".scale" and, with a hold-out, the held-out rows into heldOutFile, each file
+// replaced whole (FileHandler/TAtomicFile.h). Throws
 // TException ("Cannot open CSV file: NAME", "Cannot write file: NAME", kind "File Error",
 // operation "ConvertCsvFile") and those of ConvertCsv. Returns the conversion.
 TConvertedData ConvertCsvFile(const std::string& csvFile, const TCsvOptions& options,

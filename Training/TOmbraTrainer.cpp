@@ -1,10 +1,12 @@
 #include "Training/TOmbraTrainer.h"
 
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 #include <ostream>
 #include <sstream>
 
+#include "FileHandler/NetworkFile.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
 #include "NeuralNets/TErrorObj.h"
@@ -125,6 +127,9 @@ TOmbraTrainer::TOmbraTrainer(TTrainingSettings given)
                        std::isfinite(settings_.InitialMaximum) &&
                        settings_.InitialMinimum <= settings_.InitialMaximum,
                    "Initial weight range is empty");
+    // A range wider than the largest double draws weights that are not numbers.
+    RequireSetting(std::isfinite(settings_.InitialMaximum - settings_.InitialMinimum),
+                   "Initial weight range is too wide");
     RequireSetting(std::isfinite(settings_.CentreRate) && settings_.CentreRate >= 0.0,
                    "Centre rate must be >= 0");
     RequireSetting(std::isfinite(settings_.CentreGap) && settings_.CentreGap >= 0.0,
@@ -150,10 +155,47 @@ std::unique_ptr<TOmbra> TOmbraTrainer::CreateNetwork(const TOmbraShape& shape,
         shape.MFPerOutput.size() != At(samples.Outputs)) {
         throw TException("MF counts do not fit the data set", "Bad Parameter", operation);
     }
+    RequireShapeFits(shape, samples.Inputs, samples.Outputs);
     auto network = std::make_unique<TOmbra>(samples.Inputs, shape.MFPerInput, shape.Rules,
                                             shape.MFPerOutput, samples.Outputs);
     Initialise(*network);
     return network;
+}
+
+void TOmbraTrainer::RequireShapeFits(const TOmbraShape& shape, int inputs, int outputs) {
+    const auto sum = [](const std::vector<int>& counts) {
+        return std::accumulate(counts.begin(), counts.end(), std::int64_t{0});
+    };
+    const std::int64_t conditions = sum(shape.MFPerInput);
+    const std::int64_t actions = sum(shape.MFPerOutput);
+    const auto fail = [](const std::string& message) {
+        throw TException(message, "Bad Parameter", "TOmbraTrainer::CreateNetwork");
+    };
+    const std::pair<const char*, std::int64_t> layers[] = {{"inputs", inputs},
+                                                           {"input MFs", conditions},
+                                                           {"rules", shape.Rules},
+                                                           {"output MFs", actions},
+                                                           {"outputs", outputs}};
+    for (const auto& [what, neurons] : layers) {
+        if (neurons > LayerNeuronLimit) {
+            fail(std::string("Too many ") + what + ": " + std::to_string(neurons) +
+                 ", more than the " + std::to_string(LayerNeuronLimit) + " neurons of a layer");
+        }
+    }
+    const std::int64_t neurons = inputs + conditions + shape.Rules + actions + outputs;
+    if (neurons > NetworkNeuronLimit) {
+        fail("Too many neurons: " + std::to_string(neurons) + " of inputs, MFs and rules, more " +
+             "than the " + std::to_string(NetworkNeuronLimit) + " of a network");
+    }
+    const std::pair<const char*, std::int64_t> sets[] = {
+        {"condition-to-rule weights (input MFs times rules)", conditions * shape.Rules},
+        {"rule-to-action weights (rules times output MFs)", shape.Rules * actions}};
+    for (const auto& [what, weights] : sets) {
+        if (weights > ConnectionWeightLimit) {
+            fail("Too many weights: " + std::to_string(weights) + " " + what + ", more than the " +
+                 std::to_string(ConnectionWeightLimit) + " of a set");
+        }
+    }
 }
 
 void TOmbraTrainer::Initialise(TOmbra& network) {

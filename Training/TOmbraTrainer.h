@@ -87,15 +87,23 @@ class TOmbraTrainer {
 public:
     // Checks the settings; throws TException (kind "Bad Parameter", operation
     // "TOmbraTrainer::TOmbraTrainer"): "Epochs must be >= 1", "Learning rate must be > 0",
-    // "Momentum must be in [0, 1)", "Initial weight range is empty", "Unknown penalty: <name>",
+    // "Momentum must be in [0, 1)", "Initial weight range is empty", "Initial weight range is
+    // too wide" (its width beyond the largest double), "Unknown penalty: <name>",
     // "Penalty parameter is not a number" (a parameter the library's measure cannot read),
     // "Centre rate must be >= 0", "Centre gap must be >= 0".
     explicit TOmbraTrainer(TTrainingSettings settings);
 
     // A new network of `shape` for `samples`' column counts, initialised from the seed. Throws
     // TException ("Must be >= 1 rule", "MF counts do not fit the data set", "Bad Parameter",
-    // "TOmbraTrainer::CreateNetwork") and TOmbra's own for MF counts below 2.
+    // "TOmbraTrainer::CreateNetwork"), those of RequireShapeFits before anything is allocated,
+    // and TOmbra's own for MF counts below 2.
     std::unique_ptr<TOmbra> CreateNetwork(const TOmbraShape& shape, const TSamples& samples);
+    // Applies the network file reader's limits (FileHandler/NetworkFile.h) to a shape, so that
+    // no network is trained that could not be read back. Throws TException ("Bad Parameter",
+    // "TOmbraTrainer::CreateNetwork"): "Too many <inputs | input MFs | rules | output MFs |
+    // outputs>: N, more than the 1048576 neurons of a layer", "Too many neurons: ...", "Too many
+    // weights: N <condition-to-rule | rule-to-action> weights ...".
+    static void RequireShapeFits(const TOmbraShape& shape, int inputs, int outputs);
     // Evenly placed centres, condition-to-rule and rule-to-action weights uniform in the
     // settings' range, drawn from the seeded generator.
     void Initialise(TOmbra& network);

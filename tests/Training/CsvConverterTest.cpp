@@ -111,6 +111,18 @@ TEST(ConvertCsv, FormatOptionsAndDroppedRows) {
     EXPECT_EQ(data.Columns[1].Name, "Column2");
 }
 
+// A span beyond the largest double (max - min overflows) still scales into [0, 1].
+TEST(ConvertCsv, ColumnsSpanningEveryDoubleScaleWithoutOverflow) {
+    TCsvOptions options;
+    options.HoldoutEvery = 4;
+    const auto data = Convert("x,t\n-1.7e308,0\n1.7e308,1\n0,0.5\n1e308,0\n", options);
+    EXPECT_EQ(Inputs(*data.Training, 0), (std::vector<double>{0.0}));
+    EXPECT_EQ(Inputs(*data.Training, 1), (std::vector<double>{1.0}));
+    EXPECT_EQ(Inputs(*data.Training, 2), (std::vector<double>{0.5}));
+    EXPECT_EQ(Inputs(*data.HeldOut, 0), (std::vector<double>{(1e308 / 2 + 0.85e308) / 1.7e308}));
+    EXPECT_EQ(Outputs(*data.Training, 2), (std::vector<double>{0.5}));
+}
+
 TEST(ConvertCsv, ConstantColumnBecomesZero) {
     const auto data = Convert("x,k,t\n1,5,0\n2,5,1\n", TCsvOptions{});
     EXPECT_EQ(Inputs(*data.Training, 1), (std::vector<double>{1.0, 0.0}));

@@ -285,6 +285,10 @@ TEST(TOmbraTrainer, TakesTheLeastSettings) {
         [](auto& s) { s.LearningRate = std::numeric_limits<double>::min(); },
         [](auto& s) { s.Momentum = 0.0; },
         [](auto& s) { s.InitialMinimum = s.InitialMaximum = 0.25; },
+        [](auto& s) {  // the widest range: its width is the largest double
+            s.InitialMaximum = std::numeric_limits<double>::max() / 2;
+            s.InitialMinimum = -s.InitialMaximum;
+        },
         [](auto& s) { s.CentreRate = 0.0; },
         [](auto& s) { s.CentreGap = 0.0; },
     };
@@ -314,6 +318,13 @@ TEST(TOmbraTrainer, RefusesBadSettings) {
                       "Momentum must be in [0, 1)", "Bad Parameter", op);
     EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.InitialMinimum = 2.0; })),
                       "Initial weight range is empty", "Bad Parameter", op);
+    // One step beyond the widest range (TakesTheLeastSettings): its width is no number.
+    EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) {
+                          const double half = std::numeric_limits<double>::max() / 2;
+                          s.InitialMinimum = -half;
+                          s.InitialMaximum = std::nextafter(half, INFINITY);
+                      })),
+                      "Initial weight range is too wide", "Bad Parameter", op);
     EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) { s.Penalty.Name = "L2"; })),
                       "Unknown penalty: L2", "Bad Parameter", op);
     EXPECT_TEXCEPTION(TOmbraTrainer(with([](auto& s) {
@@ -361,6 +372,73 @@ TEST(MeasureFit, EqualOutputsPickTheFirstClass) {
     EXPECT_EQ(MeasureFit(network, samples).Accuracy, 1.0);
     samples.Target = {{0, 1}, {0, 1}};
     EXPECT_EQ(MeasureFit(network, samples).Accuracy, 0.0);
+}
+
+// The network file reader's limits, applied before anything is allocated: each at its bound
+// and one beyond.
+TEST(TOmbraTrainer, ShapesWithinTheReadersLimitsOnly) {
+    const int layer = static_cast<int>(LayerNeuronLimit);
+    const struct {
+        TOmbraShape Shape;
+        int Inputs, Outputs;
+        const char* Problem;  // empty: fits
+    } rows[] = {
+        {{{2}, layer, {2}}, 1, 1, ""},
+        {{{2}, layer + 1, {2}},
+         1,
+         1,
+         "Too many rules: 1048577, more than the 1048576 neurons of a layer"},
+        {{{layer}, 64, {2}}, 1, 1, ""},
+        {{{layer - 1, 2}, 1, {2}},
+         2,
+         1,
+         "Too many input MFs: 1048577, more than the 1048576 neurons of a layer"},
+        {{{2}, 1, {2, layer - 1}},
+         1,
+         2,
+         "Too many output MFs: 1048577, more than the 1048576 neurons of a layer"},
+        {{{2}, 1, {2}},
+         layer + 1,
+         1,
+         "Too many inputs: 1048577, more than the 1048576 neurons of a layer"},
+        {{{2}, 1, {2}},
+         1,
+         layer + 1,
+         "Too many outputs: 1048577, more than the 1048576 neurons of a layer"},
+        // All of a network: 524288 inputs of 2 MFs, 174762 outputs of 2 MFs and 2 rules are
+        // 2097152 neurons, the bound; a third rule is one too many.
+        {{std::vector<int>(524288, 2), 2, std::vector<int>(174762, 2)}, 524288, 174762, ""},
+        {{std::vector<int>(524288, 2), 3, std::vector<int>(174762, 2)},
+         524288,
+         174762,
+         "Too many neurons: 2097153 of inputs, MFs and rules, more than the 2097152 of a network"},
+        // Sets: 64 * 1048576 = 2^26 weights, then 65 * 1048576.
+        {{{64}, layer, {2}}, 1, 1, ""},
+        {{{65}, layer, {2}},
+         1,
+         1,
+         "Too many weights: 68157440 condition-to-rule weights (input MFs times rules), more "
+         "than the 67108864 of a set"},
+        {{{2}, layer / 2, {128}}, 1, 1, ""},
+        {{{2}, layer / 2, {130}},
+         1,
+         1,
+         "Too many weights: 68157440 rule-to-action weights (rules times output MFs), more than "
+         "the 67108864 of a set"},
+    };
+    for (const auto& row : rows) {
+        if (std::string(row.Problem).empty()) {
+            EXPECT_NO_THROW(TOmbraTrainer::RequireShapeFits(row.Shape, row.Inputs, row.Outputs));
+        } else {
+            EXPECT_TEXCEPTION(TOmbraTrainer::RequireShapeFits(row.Shape, row.Inputs, row.Outputs),
+                              row.Problem, "Bad Parameter", "TOmbraTrainer::CreateNetwork");
+        }
+    }
+    // CreateNetwork asks before it allocates: a billion rules cost nothing.
+    TOmbraTrainer trainer(TTrainingSettings{});
+    EXPECT_TEXCEPTION(trainer.CreateNetwork({{2, 2}, 1000000000, {2}}, ThresholdProblem()),
+                      "Too many rules: 1000000000, more than the 1048576 neurons of a layer",
+                      "Bad Parameter", "TOmbraTrainer::CreateNetwork");
 }
 
 TEST(ReadSamples, TakesTheRowsInUseOldestFirstAndRefusesBadValues) {
