@@ -10,6 +10,20 @@ constexpr const char* kOptions[] = {"class", "outputs",   "holdout-every", "hold
                                     "names", "delimiter", "skip-lines"};
 constexpr const char* kFlags[] = {"no-header"};
 
+// The job, once none of its outputs would replace the CSV file or an output written before it.
+int RunCheckedCsvJob(const TCsvJob& job, std::ostream& out) {
+    const TToolFile files[] = {{"CSV file", job.CsvFile},
+                               {"data set", job.DataFile},
+                               {"scaling file", job.DataFile + ".scale"},
+                               {"held-out data set", job.HeldOutFile}};
+    for (std::size_t output = 1; output < std::size(files); ++output) {
+        if (!files[output].Name.empty()) {
+            RefuseInputAsOutput(files[output], std::span(files).first(output));
+        }
+    }
+    return RunCsvJob(job, out);
+}
+
 }  // namespace
 
 TCsvJob ParseCsvJob(std::span<const std::string> words) {
@@ -51,6 +65,6 @@ const TToolCommand CsvCommand = {
     "  --no-header            the first line is a row; columns Column1, Column2, ...\n"
     "  --delimiter C          the field separator (default: ,)\n"
     "  --skip-lines N         lines skipped before the header (default: 0)\n",
-    RunParsedJob<ParseCsvJob, RunCsvJob>};
+    RunParsedJob<ParseCsvJob, RunCheckedCsvJob>};
 
 }  // namespace glean

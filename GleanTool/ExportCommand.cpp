@@ -21,6 +21,10 @@ int RunExport(std::span<const std::string> words, std::ostream&) {
     options.Conjunction = ConjunctionOption(arguments);
     options.Mode = OutputModeOption(arguments);
     options.EngineName = std::filesystem::path(engineFile).stem().string();
+    const std::string* scale = arguments.Value("scale");
+    const TToolFile inputs[] = {{"rule file", arguments.Positional[0]},
+                                {"scaling file", scale ? *scale : ""}};
+    RefuseInputAsOutput({"engine file", engineFile}, inputs);
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[0]);
     ApplyScaleOption(arguments, *rules);
     const TRuleBase base(*rules);

@@ -58,9 +58,17 @@ int RunFidelity(std::span<const std::string> words, std::ostream& out) {
         throw UsageError("give either --grid or --data");
     }
     if (arguments.Has("grid")) GridPoints(arguments.Options.at("grid"));  // before any reading
+    if (const std::string* table = arguments.Value("table")) {
+        const std::string* data = arguments.Value("data");
+        const TToolFile inputs[] = {{"weight file", arguments.Positional[0]},
+                                    {"rule file", arguments.Positional[1]},
+                                    {"data set", data ? *data : ""}};
+        RefuseInputAsOutput({"table", *table}, inputs);
+    }
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(arguments.Positional[1]);
     const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(arguments.Positional[0]);
-    return MeasureFidelity(RequireOmbra(*network), *rules, arguments, out);
+    return MeasureFidelity(RecallableNetwork(*network, arguments.Positional[0]), *rules, arguments,
+                           out);
 }
 
 }  // namespace

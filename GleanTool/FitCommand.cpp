@@ -145,6 +145,16 @@ void WriteModel(const fs::path& dir, const TRuleModel& model) {
     WriteEngines(dir, model);
 }
 
+// The job, once none of the model files would replace the CSV files it reads.
+int RunCheckedFitJob(const TFitJob& job, std::ostream& out) {
+    const TToolFile inputs[] = {{"CSV file", job.TrainFile}, {"test CSV file", job.TestFile}};
+    for (const char* name : {"model.wts", "model.lbl", "model.par", "model.rul", "model.scale",
+                             "model.report", "model.fll", "model.fis", "model.fcl"}) {
+        RefuseInputAsOutput({"model file", (fs::path(job.OutDir) / name).string()}, inputs);
+    }
+    return RunFitJob(job, out);
+}
+
 }  // namespace
 
 TFitJob ParseFitJob(std::span<const std::string> words) {
@@ -227,6 +237,6 @@ const TToolCommand FitCommand = {
     "  --no-header              the first line is a row; columns Column1, Column2, ...\n"
     "  --delimiter C            the field separator (default: ,)\n"
     "  --skip-lines N           lines skipped before the header (default: 0)\n",
-    RunParsedJob<ParseFitJob, RunFitJob>};
+    RunParsedJob<ParseFitJob, RunCheckedFitJob>};
 
 }  // namespace glean

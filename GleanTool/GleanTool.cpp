@@ -1,6 +1,8 @@
 #include "GleanTool/GleanTool.h"
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 #include "FileHandler/ParseTools.h"
 #include "GleanTool/CsvCommand.h"
@@ -43,20 +45,31 @@ std::string CommandHelp(const TToolCommand& command) {
            command.Options;
 }
 
-}  // namespace
-
-std::string ToolVersion() {
-    return std::string("GleanTool ") + GLEAN_VERSION;
+// Runs the command and turns every failure into its message and exit code.
+int RunCommand(const TToolCommand& command, std::span<const std::string> arguments,
+               std::ostream& out, std::ostream& err) {
+    try {
+        return command.Run(arguments, out);
+    } catch (const UsageError& e) {
+        return Fail(err, e.what(), kToolUsage);
+    } catch (const ToolFailure& e) {
+        return Fail(err, e.what(), kToolFailure);
+    } catch (const ExportError& e) {
+        return Fail(err, e.what(), kToolFailure);
+    } catch (const FileTools::Error& e) {
+        return Fail(err, e.Message(), kToolFailure);
+    } catch (const TException& e) {
+        return Fail(err, ExceptionText(e), kToolFailure);
+    } catch (const std::bad_alloc&) {
+        return Fail(err, "out of memory", kToolFailure);
+    } catch (const std::length_error&) {
+        // What a container says when asked for more than it can ever hold.
+        return Fail(err, "out of memory", kToolFailure);
+    }
 }
 
-std::string ToolUsage() {
-    std::string text = "Usage: GleanTool COMMAND ARGUMENTS...\n";
-    for (const TToolCommand* command : kCommands)
-        text += command->Usage;
-    return text;
-}
-
-int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+// The program but for the checks of its standard streams.
+int RunProgram(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
     if (argc < 2) return Fail(err, "no command given", kToolUsage);
     const std::string name = argv[1];
     if (name == "--help" || name == "help") {
@@ -74,19 +87,29 @@ int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ost
         out << CommandHelp(*command);
         return kToolSuccess;
     }
-    try {
-        return command->Run(arguments, out);
-    } catch (const UsageError& e) {
-        return Fail(err, e.what(), kToolUsage);
-    } catch (const ToolFailure& e) {
-        return Fail(err, e.what(), kToolFailure);
-    } catch (const ExportError& e) {
-        return Fail(err, e.what(), kToolFailure);
-    } catch (const FileTools::Error& e) {
-        return Fail(err, e.Message(), kToolFailure);
-    } catch (const TException& e) {
-        return Fail(err, ExceptionText(e), kToolFailure);
+    return RunCommand(*command, arguments, out, err);
+}
+
+}  // namespace
+
+std::string ToolVersion() {
+    return std::string("GleanTool ") + GLEAN_VERSION;
+}
+
+std::string ToolUsage() {
+    std::string text = "Usage: GleanTool COMMAND ARGUMENTS...\n";
+    for (const TToolCommand* command : kCommands)
+        text += command->Usage;
+    return text;
+}
+
+int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+    const int code = RunProgram(argc, argv, out, err);
+    // A report that did not reach its reader is no success: a full disk under a redirection.
+    if (code == kToolSuccess && !out.flush()) {
+        return Fail(err, "cannot write standard output", kToolFailure);
     }
+    return err.flush() ? code : kToolFailure;
 }
 
 TToolArguments ParseToolArguments(std::span<const std::string> arguments,

@@ -12,7 +12,8 @@
 // message formats, option values) is in ToolFiles.h. "GleanTool COMMAND --help" prints the
 // command's usage and options with their defaults; "GleanTool --version" the version.
 // Exit codes: 0 success, 1 failure, 2 usage.
-// Every message goes to standard error as "GleanTool: <text>".
+// Every message goes to standard error as "GleanTool: <text>". Every file is written whole
+// (FileHandler/TAtomicFile.h), and never over a file the command reads.
 #pragma once
 
 #include <map>
@@ -62,7 +63,9 @@ std::string ToolUsage();
 // "GleanTool <version>".
 std::string ToolVersion();
 
-// The whole program; returns the exit code.
+// The whole program; returns the exit code. Memory running out is "out of memory", exit code 1,
+// and so is a command whose standard output cannot be written ("cannot write standard output");
+// a standard error that cannot be written makes any run exit with 1.
 int RunGleanTool(int argc, const char* const argv[], std::ostream& out, std::ostream& err);
 
 // Positional arguments, "--name value" options and "--name" flags (stored with an empty value).

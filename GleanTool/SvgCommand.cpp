@@ -51,7 +51,7 @@ TSampleValues ReadSamples(const TToolArguments& arguments, const TFuzzyRuleSet& 
     const int inputs = VariablesOf(rules.InputMFList.get());
     const int outputs = VariablesOf(rules.OutputMFList.get());
     const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(arguments.Options.at("weights"));
-    TOmbra& ombra = RequireOmbra(*network);
+    TOmbra& ombra = RecallableNetwork(*network, arguments.Options.at("weights"));
     const TOmbraStructure shape = ombra.GetStructure();
     if (shape.nInputs != inputs || shape.nOutputs != outputs) {
         throw ToolFailure("the network has " + std::to_string(shape.nInputs) + " inputs and " +
@@ -121,6 +121,13 @@ int RunSvg(std::span<const std::string> words, std::ostream& out) {
     const TRuleMap map(*rules, "Rules of " + std::filesystem::path(rulesFile).filename().string() +
                                    " (" + std::to_string(count) + ")");
     pictures.push_back({prefix + "-rules.svg", map.Svg()});
+    const TToolFile inputs[] = {
+        {"rule file", rulesFile},
+        {"weight file", arguments.Has("weights") ? arguments.Options.at("weights") : ""},
+        {"data set", arguments.Has("data") ? arguments.Options.at("data") : ""},
+        {"scaling file", arguments.Has("scale") ? arguments.Options.at("scale") : ""}};
+    for (const TPicture& picture : pictures)
+        RefuseInputAsOutput({"chart", picture.FileName}, inputs);
     for (const TPicture& picture : pictures) {
         WriteTextFile(picture.FileName, picture.Svg);
         out << picture.FileName << '\n';

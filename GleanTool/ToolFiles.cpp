@@ -6,9 +6,12 @@
 #include <fstream>
 #include <type_traits>
 
+#include "FileHandler/Filer.h"
 #include "FileHandler/NetworkFile.h"
 #include "FileHandler/ParseTools.h"
+#include "FileHandler/TAtomicFile.h"
 #include "FileHandler/TRuleFile.h"
+#include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "Training/TrainingJobs.h"
 
 namespace glean {
@@ -47,7 +50,16 @@ std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName) {
     });
 }
 
+TOmbra& RecallableNetwork(TBasicNetwork& network, const std::string& fileName) {
+    TOmbra& ombra = RequireOmbra(network);
+    if (const std::string problem = ombra.RecallProblem(); !problem.empty()) {
+        throw ToolFailure(fileName + ": " + problem);
+    }
+    return ombra;
+}
+
 std::unique_ptr<Data> ReadDataSet(const std::string& fileName) {
+    CheckDataSetFile(fileName);
     std::unique_ptr<Data> data = LoadDataSetFile(fileName);
     if (!data) throw ToolFailure("cannot read the data set " + fileName);
     return data;
@@ -77,9 +89,36 @@ void ApplyScaleOption(const TToolArguments& arguments, TFuzzyRuleSet& rules) {
     }
 }
 
+void CheckDataSetFile(const std::string& fileName) {
+    std::ifstream in(fileName, std::ios::binary);
+    FileTools tools;
+    const BlockItem first = tools.ReadItem(in);
+    if (!in || first.kind != BlockItem::StartTag || !SameText(first.name, "DATASET")) return;
+    DataSetCounts counts;
+    BlockItem next;
+    ReadDataSetHeader(tools, in, counts, next);
+    // The loaders check the row count even after a header they refuse.
+    if (counts.rows < 0) throw ToolFailure(fileName + ": no [Rows = ...] in the header");
+    // Label lists that break their syntax stop the loaders at an internal check.
+    if (counts.expectedOutputs < 0 || counts.generatedOutputs < 0) {
+        throw ToolFailure(fileName + ": outputs as label lists, which GleanTool does not read");
+    }
+}
+
 void WriteTextFile(const std::string& fileName, const std::string& text) {
-    std::ofstream out(fileName, std::ios::binary);
-    if (!(out << text) || !out.flush()) throw ToolFailure("cannot write " + fileName);
+    try {
+        TAtomicFile::Write(fileName, text);
+    } catch (const TAtomicFile::Error&) {
+        throw ToolFailure("cannot write " + fileName);
+    }
+}
+
+void RefuseInputAsOutput(const TToolFile& output, std::span<const TToolFile> inputs) {
+    for (const TToolFile& input : inputs) {
+        if (!input.Name.empty() && TAtomicFile::Replaces(output.Name, input.Name)) {
+            throw ToolFailure(output.Role + " " + output.Name + " is the " + input.Role);
+        }
+    }
 }
 
 template <class Number>

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "GleanTool/GleanTool.h"
 #include "KQmessage/TException.h"
 #include "NeuralNets/TBasicNetwork.h"
+#include "Ombra/TOmbra.h"
 #include "RuleEngine/TOriginalUnits.h"
 #include "RuleObject/RuleObject.h"
 #include "Training/CsvConverter.h"
@@ -25,9 +27,19 @@ std::string ExceptionText(const TException& error);
 std::unique_ptr<TFuzzyRuleSet> ReadRuleFile(const std::string& fileName);
 // Reads a weight file. Throws ToolFailure (the reader's message after "NAME: ").
 std::unique_ptr<TBasicNetwork> ReadWeightFile(const std::string& fileName);
+// The fuzzy network of the weight file `fileName`, checked for a recall. Throws the TException
+// of RequireOmbra for a network of another kind, ToolFailure "NAME: <problem>" for what
+// TOmbra::RecallProblem names.
+TOmbra& RecallableNetwork(TBasicNetwork& network, const std::string& fileName);
 // Reads the first data set of a data set file. Throws ToolFailure ("cannot read the data set
-// NAME"); the reader's FileTools::Error for a file that breaks the syntax passes.
+// NAME", and those of CheckDataSetFile); the reader's FileTools::Error for a file that breaks
+// the syntax passes.
 std::unique_ptr<Data> ReadDataSet(const std::string& fileName);
+// Checks the header of a data set file for what the loaders would stop the run on instead of
+// reporting it. Throws ToolFailure "NAME: no [Rows = ...] in the header" and "NAME: outputs as
+// label lists, which GleanTool does not read"; what it cannot open or read as a header is left
+// to the loader.
+void CheckDataSetFile(const std::string& fileName);
 // The ranges of a scaling file ("csv" and "fit" write them): its input columns, and its output
 // and class columns. Throws ToolFailure ("cannot open NAME", or the reader's message after
 // "NAME: ").
@@ -39,8 +51,19 @@ TScaleRanges ReadScaleFile(const std::string& fileName);
 // without it, leaves them. Throws ToolFailure for a file that cannot be read or does not fit.
 void ApplyScaleOption(const TToolArguments& arguments, TFuzzyRuleSet& rules);
 
-// Writes text to a file, replacing it. Throws ToolFailure ("cannot write NAME").
+// Writes text to a file, replacing it whole (FileHandler/TAtomicFile.h). Throws ToolFailure
+// ("cannot write NAME"); an earlier file then stays as it was.
 void WriteTextFile(const std::string& fileName, const std::string& text);
+
+// A file a command reads or writes, and what it is to the command ("weight file", "table").
+struct TToolFile {
+    std::string Role;
+    std::string Name;  // empty: no such file in this run
+};
+// Refuses an output that would replace one of the inputs (TAtomicFile::Replaces: the same
+// path, or the same file through another path or link). Throws ToolFailure "<output role>
+// <output name> is the <input role>".
+void RefuseInputAsOutput(const TToolFile& output, std::span<const TToolFile> inputs);
 
 // The whole of `text` as a number of the type asked for (int, std::uint64_t or double). Throws
 // UsageError "<option> needs <what>, not "<text>"" for anything else, and "<option> needs a

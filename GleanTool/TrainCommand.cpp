@@ -38,6 +38,16 @@ void ReadPenaltyParams(const std::string& text, TKQstructure& penalty) {
     }
 }
 
+// The job, once the weight file is none of the data sets and they hold nothing the loader
+// would stop the run on.
+int RunCheckedTrainJob(const TTrainJob& job, std::ostream& out) {
+    const TToolFile inputs[] = {{"data set", job.DataFile}, {"test data set", job.TestFile}};
+    RefuseInputAsOutput({"weight file", job.WeightsFile}, inputs);
+    CheckDataSetFile(job.DataFile);
+    if (!job.TestFile.empty()) CheckDataSetFile(job.TestFile);
+    return RunTrainJob(job, out);
+}
+
 }  // namespace
 
 TTrainJob ParseTrainJob(std::span<const std::string> words) {
@@ -108,6 +118,6 @@ const TToolCommand TrainCommand = {
     "  --penalty NONE|QUADPENALTY|LWF  weight penalty (default: NONE)\n"
     "  --penalty-params K=V,...     the penalty's parameters (default: the library's)\n"
     "  --test DATASET               a data set to report the fit on (default: none)\n",
-    RunParsedJob<ParseTrainJob, RunTrainJob>};
+    RunParsedJob<ParseTrainJob, RunCheckedTrainJob>};
 
 }  // namespace glean

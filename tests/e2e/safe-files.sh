@@ -3,12 +3,14 @@
 # before anything is written, and a run that fails or is killed while writing leaves the old
 # file or the whole new one.
 #
-#   safe-files.sh CASE WORK GLEAN GLEANTOOL DATA
+#   safe-files.sh CASE WORK GLEAN GLEANTOOL SOURCE SANITIZED
 #
-# CASE is one of the functions below; WORK a scratch folder (emptied first); DATA the folder of
-# tiny.wts and tiny.lbl. Exit code 0 passed, 1 failed, 77 skipped (the machine does not allow it).
+# CASE is one of the cases at the end; WORK a scratch folder (emptied first); SOURCE the
+# repository; SANITIZED ON for a build with AddressSanitizer, which cannot run under a limit of
+# address space. Exit code 0 passed, 1 failed, 77 skipped (the machine does not allow it).
 set -uo pipefail
-case=$1 work=$2 glean=$3 tool=$4 data=$5
+case=$1 work=$2 glean=$3 tool=$4 source=$5 sanitized=$6
+data=$source/tests/e2e/data fan=$source/examples/fan
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 failures=0
 
@@ -39,14 +41,19 @@ temporaries() {
     find "${1:-.}" -maxdepth 1 -name '.*.tmp.*' | wc -l
 }
 
-# A network large enough that writing its rule file (4.7 MB, every variable in every rule)
-# takes a good part of the run: 20,000 rules on 8 inputs and 2 outputs, trained one epoch.
-big_network() {
+# Eight inputs and two outputs in 20 rows.
+data_set() {
     {
         printf '[DataSet]\n[Rows = 20]\n[Inputs = 8]\n[ExpectedOutputs = 2]\n[Data]\n'
         awk 'BEGIN { srand(1); for (r = 0; r < 20; r++) { for (k = 0; k < 10; k++) printf "%.3f ", rand(); print "" } }'
         printf '[~Data]\n[~DataSet]\n'
     } >big.dat
+}
+
+# A network large enough that writing its rule file (4.7 MB, every variable in every rule)
+# takes a good part of the run: 20,000 rules on 8 inputs and 2 outputs, trained one epoch.
+big_network() {
+    data_set
     "$tool" train big.dat big.wts --rules 20000 --epochs 1 --seed 1 >/dev/null ||
         { echo "cannot make the big network" >&2; exit 1; }
 }
@@ -134,10 +141,39 @@ rule_file_killed_while_written() {
     [ "$landed" -gt 0 ] || fail "no kill landed while the rule file was written"
 }
 
+# Standard output on a full disk: the report is lost, so the command fails.
+tool_standard_output_full() {
+    cp "$fan/fan.wts" "$fan/fan.rul" .
+    local words
+    for words in "fidelity fan.wts fan.rul --grid 5" "svg fan.rul pictures" "--help"; do
+        # shellcheck disable=SC2086
+        "$tool" $words >/dev/full 2>err.txt
+        local code=$?
+        [ "$code" -eq 1 ] || fail "$words >/dev/full: exit code $code, expected 1"
+        [ "$(cat err.txt)" = "GleanTool: cannot write standard output" ] ||
+            fail "$words >/dev/full: standard error \"$(cat err.txt)\""
+    done
+}
+
+# Memory running out (here under a limit of address space) is a failure with a message, not
+# an abort: a network within the reader's limits but of 64 million weights, in 400 MB.
+tool_out_of_memory() {
+    if [ "$sanitized" = ON ]; then
+        echo "a sanitized build cannot run under a limit of address space: skipped"
+        exit 77
+    fi
+    data_set
+    run 1 "GleanTool: out of memory" bash -c 'ulimit -v 400000 && exec "$0" "$@"' \
+        "$tool" train big.dat huge.wts --rules 250000 --mf-in 32
+    [ ! -e huge.wts ] || fail "a weight file was written"
+}
+
 case $case in
 rule-file-is-an-input) rule_file_is_an_input ;;
 rule-file-on-a-full-disk) rule_file_on_a_full_disk ;;
 rule-file-killed-while-written) rule_file_killed_while_written ;;
+tool-standard-output-full) tool_standard_output_full ;;
+tool-out-of-memory) tool_out_of_memory ;;
 *) echo "unknown case $case" >&2; exit 1 ;;
 esac
 [ "$failures" -eq 0 ]
