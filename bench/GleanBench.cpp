@@ -42,6 +42,7 @@
 
 #include "FileHandler/NetworkFile.h"
 #include "FileHandler/ParseTools.h"
+#include "FileHandler/TAtomicFile.h"
 #include "FileHandler/TRuleFile.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "bench/NetworkGenerator.h"
@@ -276,10 +277,11 @@ fs::path WriteParameterFile(Size& size, const fs::path& folder) {
     const std::string tag = Tag(size);
     const fs::path parameterFile = folder / ("glean-" + tag + ".par");
     size.ruleFile = folder / ("glean-" + tag + ".rul");
-    std::ofstream parameters(parameterFile);
-    parameters << "WeightFile = " << size.weightFile.string()
-               << "\nRuleFile = " << size.ruleFile.string() << '\n';
-    if (size.HasThresholds()) parameters << "ThresholdIn = 0.5\nThresholdOut = 0.5\n";
+    TAtomicFile::Write(parameterFile, [&size](std::ostream& parameters) {
+        parameters << "WeightFile = " << size.weightFile.string()
+                   << "\nRuleFile = " << size.ruleFile.string() << '\n';
+        if (size.HasThresholds()) parameters << "ThresholdIn = 0.5\nThresholdOut = 0.5\n";
+    });
     return parameterFile;
 }
 
