@@ -56,9 +56,13 @@ std::string RandomSuffix() {
 }
 
 // Follows the chain of symbolic links that `name` starts, up to the file it ends at (which need
-// not exist yet). False, with errno ELOOP, for a chain too long.
-bool FollowLinks(std::string& name) {
+// not exist yet). `viaProc` tells whether the chain passes through /proc, where the system's
+// links stand for open files (/dev/stdout, /dev/fd/3). False, with errno ELOOP, for a chain too
+// long.
+bool FollowLinks(std::string& name, bool& viaProc) {
+    viaProc = false;
     for (int hop = 0; hop < kLinkHopLimit; ++hop) {
+        viaProc = viaProc || name.rfind("/proc/", 0) == 0;
         struct stat status {};
         if (lstat(name.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return true;
         std::error_code error;
@@ -168,7 +172,12 @@ TAtomicFile::TAtomicFile(const std::string& fileName)
     };
     struct stat status {};
     const bool exists = stat(fileName.c_str(), &status) == 0;
-    if (exists && !S_ISREG(status.st_mode)) {
+    bool viaProc = false;
+    const int followError = FollowLinks(target_, viaProc) ? 0 : errno;
+    // A device, a FIFO, or an open file named through /proc such as a redirected /dev/stdout:
+    // there is no file of the name's own to replace.
+    if (exists && (!S_ISREG(status.st_mode) || viaProc)) {
+        target_ = fileName;
         const int descriptor =
             open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
         if (descriptor < 0) fail(errno);
@@ -176,7 +185,7 @@ TAtomicFile::TAtomicFile(const std::string& fileName)
         stream_.rdbuf(buffer_.get());
         return;
     }
-    if (!FollowLinks(target_)) fail(errno);
+    if (followError != 0) fail(followError);
     if (exists) {
         // Replacing needs only the folder's permission; a file the user may not write stays
         // refused, as an open for writing refuses it.

@@ -9,8 +9,10 @@
 //     keeps the old content (the name gets a new file);
 //   - a symbolic link, or a chain of them, even one that points nowhere yet: followed, so that
 //     the link stays a link and the file it names gets the new content;
-//   - anything else that exists (a terminal, /dev/stdout, /dev/full, a FIFO): written directly,
-//     as an open for writing does, since there is no file to replace.
+//   - anything else that exists (a terminal, /dev/full, a FIFO), and a file named through the
+//     system's links to open files (/dev/stdout, /dev/fd/N, /proc/self/fd/N, even when they
+//     lead to a regular file): written directly, as an open for writing does, since there is
+//     no file of the name's own to replace.
 // An existing target must be writable, as an open for writing requires, although the rename
 // itself would not need it. The temporary is named ".<target name>.tmp.<six characters>"; only
 // a killed process leaves one behind.

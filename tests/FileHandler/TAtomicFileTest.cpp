@@ -1,5 +1,6 @@
 #include "FileHandler/TAtomicFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -170,6 +171,18 @@ TEST_F(TAtomicFileTest, WhatCannotBeReplacedIsWrittenDirectlyOrRefused) {
         EXPECT_EQ(e.Stage(), TStage::Write);
         EXPECT_EQ(e.ErrorNumber(), ENOSPC);
     }
+    // A regular file named through the system's links to open files (/dev/stdout redirected to
+    // a file) is that open file: written in place, no file of its own to replace.
+    Put(Path("open"), "old");
+    struct stat before {
+    }, after{};
+    stat(Path("open").c_str(), &before);
+    const int descriptor = open(Path("open").c_str(), O_RDONLY);
+    TAtomicFile::Write("/proc/self/fd/" + std::to_string(descriptor), "new");
+    close(descriptor);
+    stat(Path("open").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(Read(Path("open")), "new");
     // A folder that does not exist, a link chain without end: nothing can be created.
     fs::create_symlink("loop2", folder_ / "loop1");
     fs::create_symlink("loop1", folder_ / "loop2");
@@ -189,7 +202,7 @@ TEST_F(TAtomicFileTest, WhatCannotBeReplacedIsWrittenDirectlyOrRefused) {
         EXPECT_THROW(TAtomicFile::Write(Path("locked"), "new"), TAtomicFile::Error);
         EXPECT_EQ(Read(Path("locked")), "old");
     }
-    EXPECT_EQ(Names().size(), geteuid() != 0 ? 3u : 2u);
+    EXPECT_EQ(Names().size(), geteuid() != 0 ? 4u : 3u);
 }
 
 TEST_F(TAtomicFileTest, WritersAtOnceLeaveOneWholeFile) {
