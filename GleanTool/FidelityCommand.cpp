@@ -5,6 +5,7 @@
 #include "GleanTool/ToolFiles.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
 #include "RuleEngine/TFidelity.h"
+#include "RuleEngine/TRuleFigures.h"
 
 namespace glean {
 
@@ -49,6 +50,14 @@ int MeasureFidelity(TOmbra& network, const TFuzzyRuleSet& rules, const TToolArgu
                          samples.Expected.empty() ? nullptr : &samples.Expected);
     if (arguments.Has("table")) WriteTextFile(arguments.Options.at("table"), table.str());
     fidelity.WriteReport(report, out);
+    if (arguments.Has("data")) {
+        // The rules' own figures, scored against the network as the rest of the report is.
+        TFigureRows rows{samples.Inputs, {}, samples.Classes};
+        rows.Reference = NetworkAnswers(network, samples.Inputs, base.Inputs(), base.Outputs());
+        const TRuleFigures figures(base, evaluator);
+        WriteFigures(base, figures.PerRule(rows), figures.Base(rows), rows.Classes, "the network",
+                     out);
+    }
     return kToolSuccess;
 }
 
@@ -79,7 +88,8 @@ const TToolCommand FidelityCommand = {
     "           [--outputs singletons|triangles] [--table FILE]\n"
     "      compares the rules with the network on N points per input or on a data set;\n"
     "      for a data set of one-hot classes, also how often both pick the same class; with\n"
-    "      expected outputs, how both do against them\n",
+    "      expected outputs, how both do against them; with a data set, also the figures of\n"
+    "      every rule and of the whole rule base\n",
     "  --grid N                        N evenly spaced values per input (no default: give --grid\n"
     "                                  or --data)\n"
     "  --data DATASET                  the inputs of a data set file\n"

@@ -6,9 +6,12 @@
 
 #include "FileHandler/ParseTools.h"
 #include "GleanTool/CsvCommand.h"
+#include "GleanTool/ExplainCommand.h"
 #include "GleanTool/ExportCommand.h"
 #include "GleanTool/FidelityCommand.h"
 #include "GleanTool/FitCommand.h"
+#include "GleanTool/ReportCommand.h"
+#include "GleanTool/SimplifyCommand.h"
 #include "GleanTool/SvgCommand.h"
 #include "GleanTool/ToolFiles.h"
 #include "GleanTool/TrainCommand.h"
@@ -18,8 +21,9 @@ namespace glean {
 
 namespace {
 
-constexpr const TToolCommand* kCommands[] = {&FitCommand, &ExportCommand, &FidelityCommand,
-                                             &SvgCommand, &CsvCommand,    &TrainCommand};
+constexpr const TToolCommand* kCommands[] = {&FitCommand,     &ExportCommand,   &FidelityCommand,
+                                             &SvgCommand,     &CsvCommand,      &TrainCommand,
+                                             &ExplainCommand, &SimplifyCommand, &ReportCommand};
 
 const TToolCommand* FindCommand(const std::string& name) {
     for (const TToolCommand* command : kCommands) {

@@ -6,6 +6,9 @@
 //   GleanTool svg RULES PREFIX [--weights WEIGHTS --data DATASET]
 //   GleanTool csv CSV DATASET [options]
 //   GleanTool train DATASET WEIGHTS --rules R [options]
+//   GleanTool explain RULES (--input V,... | --data DATASET --row N) [--scale FILE] [--json]
+//   GleanTool simplify RULES OUT --data DATASET [--budget B] [--merge J] [--weights WEIGHTS]
+//   GleanTool report RULES OUT [--weights WEIGHTS] [--data DATASET] [--scale FILE]
 //
 // Each subcommand is one unit holding one TToolCommand; the table in GleanTool.cpp lists them,
 // so a new subcommand is one unit and one entry; what several of them share (file readers,

@@ -32,10 +32,8 @@ int VariablesOf(const TMFSetList* list) {
     return list ? list->VariablesRepresented : 0;
 }
 
-// The samples in the units of the scaling file of "--scale", when given.
-void ScaleSamples(const TToolArguments& arguments, TSampleValues& values) {
-    if (!arguments.Has("scale") || values.Inputs.empty()) return;
-    const TScaleRanges ranges = ReadScaleFile(arguments.Options.at("scale"));
+// The samples in the units of a scaling file.
+void ScaleSamples(const TScaleRanges& ranges, TSampleValues& values) {
     auto map = [](std::vector<std::vector<double>>& samples, const std::vector<TValueRange>& of) {
         for (std::size_t v = 0; v < samples.size() && v < of.size(); ++v)
             for (double& value : samples[v])
@@ -109,8 +107,8 @@ int RunSvg(std::span<const std::string> words, std::ostream& out) {
     const std::string& prefix = arguments.Positional[1];
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(rulesFile);
     TSampleValues samples = ReadSamples(arguments, *rules);
-    ApplyScaleOption(arguments, *rules);
-    ScaleSamples(arguments, samples);
+    if (const std::optional<TScaleRanges> ranges = ApplyScaleOption(arguments, *rules))
+        ScaleSamples(*ranges, samples);
     std::set<std::string> taken = {"rules"};
     std::vector<TPicture> pictures;
     AddCharts(rules->InputMFList.get(), "input", samples.Inputs, samples.InputNote, prefix, taken,

@@ -12,6 +12,7 @@
 #include "FileHandler/TAtomicFile.h"
 #include "FileHandler/TRuleFile.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
+#include "RuleEngine/TRuleBase.h"
 #include "Training/TrainingJobs.h"
 
 namespace glean {
@@ -78,15 +79,41 @@ TScaleRanges ReadScaleFile(const std::string& fileName) {
     return ranges;
 }
 
-void ApplyScaleOption(const TToolArguments& arguments, TFuzzyRuleSet& rules) {
+std::optional<TScaleRanges> ApplyScaleOption(const TToolArguments& arguments,
+                                             TFuzzyRuleSet& rules) {
     const std::string* fileName = arguments.Value("scale");
-    if (!fileName) return;
-    const TScaleRanges ranges = ReadScaleFile(*fileName);
+    if (!fileName) return std::nullopt;
+    TScaleRanges ranges = ReadScaleFile(*fileName);
     try {
         ToOriginalUnits(rules, ranges.Inputs, ranges.Outputs);
     } catch (const ExportError& e) {
         throw ToolFailure(*fileName + ": " + e.what());
     }
+    return ranges;
+}
+
+void ToOriginal(std::vector<std::vector<double>>& rows, const std::vector<TValueRange>& ranges) {
+    for (std::vector<double>& row : rows)
+        for (std::size_t i = 0; i < ranges.size(); ++i)
+            row[i] = ranges[i].Original(row[i]);
+}
+
+std::vector<std::vector<double>> NetworkAnswers(TOmbra& network,
+                                                const std::vector<std::vector<double>>& samples,
+                                                int inputs, int outputs) {
+    const TOmbraStructure shape = network.GetStructure();
+    if (shape.nInputs != inputs || shape.nOutputs != outputs) {
+        throw ToolFailure("the network has " + std::to_string(shape.nInputs) + " inputs and " +
+                          std::to_string(shape.nOutputs) + " outputs, the rules " +
+                          std::to_string(inputs) + " and " + std::to_string(outputs));
+    }
+    std::vector<std::vector<double>> answers;
+    std::vector<double> answer(static_cast<std::size_t>(outputs));
+    for (const std::vector<double>& sample : samples) {
+        network.Recall(sample, answer);
+        answers.push_back(answer);
+    }
+    return answers;
 }
 
 void CheckDataSetFile(const std::string& fileName) {

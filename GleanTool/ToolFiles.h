@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,9 +48,19 @@ struct TScaleRanges {
     std::vector<TValueRange> Inputs, Outputs;
 };
 TScaleRanges ReadScaleFile(const std::string& fileName);
-// With "--scale FILE", states `rules` in the units of that scaling file (ToOriginalUnits);
-// without it, leaves them. Throws ToolFailure for a file that cannot be read or does not fit.
-void ApplyScaleOption(const TToolArguments& arguments, TFuzzyRuleSet& rules);
+// With "--scale FILE", states `rules` in the units of that scaling file (ToOriginalUnits) and
+// returns its ranges; without it, leaves them and returns nothing. Throws ToolFailure for a file
+// that cannot be read or does not fit.
+std::optional<TScaleRanges> ApplyScaleOption(const TToolArguments& arguments, TFuzzyRuleSet& rules);
+// Every value of every row mapped from [0, 1] into its range (TValueRange::Original). Requires
+// rows of at least ranges.size() values.
+void ToOriginal(std::vector<std::vector<double>>& rows, const std::vector<TValueRange>& ranges);
+
+// The network's outputs on every sample. Throws ToolFailure when its numbers of inputs and
+// outputs differ from the given ones.
+std::vector<std::vector<double>> NetworkAnswers(TOmbra& network,
+                                                const std::vector<std::vector<double>>& samples,
+                                                int inputs, int outputs);
 
 // Writes text to a file, replacing it whole (FileHandler/TAtomicFile.h). Throws ToolFailure
 // ("cannot write NAME"); an earlier file then stays as it was.

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "KQmessage/Check.h"
-
 #include "RuleEngine/TRuleExporter.h"
 
 namespace glean {
@@ -91,6 +90,49 @@ std::string Fixed(double value, int decimals) {
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }
+
+// The agreement of two sets of outputs, a sample at a time.
+class TFidelityTally {
+public:
+    TFidelityTally(int outputs, bool classes) : squares_(std::size_t(outputs), 0.0) {
+        report_.Classes.Compared = classes;
+        report_.Outputs.resize(std::size_t(outputs));
+    }
+
+    void Add(std::span<const double> rule, std::span<const double> network) {
+        ++report_.Samples;
+        for (std::size_t o = 0; o < squares_.size(); ++o) {
+            TOutputFidelity& output = report_.Outputs[o];
+            if (std::isnan(rule[o])) {
+                ++output.Silent;
+                continue;
+            }
+            const double difference = std::fabs(rule[o] - network[o]);
+            output.Largest = std::max(output.Largest, difference);
+            squares_[o] += difference * difference;
+        }
+        if (!report_.Classes.Compared) return;
+        const int chosen = LargestOutput(rule);
+        if (chosen < 0) {
+            ++report_.Classes.Silent;
+        } else if (chosen == LargestOutput(network)) {
+            ++report_.Classes.Agreeing;
+        }
+    }
+
+    TFidelityReport Report() const {
+        TFidelityReport report = report_;
+        for (std::size_t o = 0; o < squares_.size(); ++o) {
+            const int active = report.Samples - report.Outputs[o].Silent;
+            report.Outputs[o].Rms = active > 0 ? std::sqrt(squares_[o] / active) : kNaN;
+        }
+        return report;
+    }
+
+private:
+    TFidelityReport report_;
+    std::vector<double> squares_;
+};
 
 }  // namespace
 
@@ -220,37 +262,15 @@ TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& sampl
         header.pop_back();
         *table << header << '\n';
     }
-    TFidelityReport report;
-    report.Samples = static_cast<int>(samples.size());
-    report.Classes.Compared = classes;
-    report.Outputs.resize(rules_.Outputs());
-    std::vector<double> squares(rules_.Outputs(), 0.0);
+    TFidelityTally tally(rules_.Outputs(), classes);
     std::vector<double> ruleOutputs(rules_.Outputs()), networkOutputs(rules_.Outputs());
     TTruthTally truth(rules_.Outputs());
-    report.Truth.Compared = expected != nullptr;
     for (std::size_t s = 0; s < samples.size(); ++s) {
         const std::vector<double>& sample = samples[s];
         evaluator_.Evaluate(sample, ruleOutputs);
         network_.Recall(sample, networkOutputs);
         if (expected) truth.Add((*expected)[s], ruleOutputs, networkOutputs, classes);
-        for (int o = 0; o < rules_.Outputs(); ++o) {
-            TOutputFidelity& output = report.Outputs[o];
-            if (std::isnan(ruleOutputs[o])) {
-                ++output.Silent;
-                continue;
-            }
-            const double difference = std::fabs(ruleOutputs[o] - networkOutputs[o]);
-            output.Largest = std::max(output.Largest, difference);
-            squares[o] += difference * difference;
-        }
-        if (classes) {
-            const int chosen = LargestOutput(ruleOutputs);
-            if (chosen < 0) {
-                ++report.Classes.Silent;
-            } else if (chosen == LargestOutput(networkOutputs)) {
-                ++report.Classes.Agreeing;
-            }
-        }
+        tally.Add(ruleOutputs, networkOutputs);
         if (!table) continue;
         std::string line;
         for (double value : sample)
@@ -262,10 +282,8 @@ TFidelityReport TFidelity::Measure(const std::vector<std::vector<double>>& sampl
         line.pop_back();
         *table << line << '\n';
     }
-    for (int o = 0; o < rules_.Outputs(); ++o) {
-        const int active = report.Samples - report.Outputs[o].Silent;
-        report.Outputs[o].Rms = active > 0 ? std::sqrt(squares[o] / active) : kNaN;
-    }
+    TFidelityReport report = tally.Report();
+    report.Truth.Compared = expected != nullptr;
     if (expected) truth.Into(report.Truth);
     report.Statistics = Statistics(rules_);
     return report;
@@ -289,6 +307,20 @@ void TFidelity::WriteTruth(const TFidelityReport& report, const TEngineNames& na
             << Figure(truth.RulesR2[k], 4) << "  " << Figure(truth.NetworkRmse[k], 6) << "  "
             << Figure(truth.NetworkR2[k], 4) << '\n';
     }
+}
+
+TFidelityReport TFidelity::Compare(const std::vector<std::vector<double>>& ruleOutputs,
+                                   const std::vector<std::vector<double>>& networkOutputs,
+                                   int outputs, bool classes) {
+    GLEAN_CHECK(ruleOutputs.size() == networkOutputs.size());
+    TFidelityTally tally(outputs, classes);
+    for (std::size_t n = 0; n < ruleOutputs.size(); ++n) {
+        GLEAN_CHECK(ruleOutputs[n].size() >= std::size_t(outputs) &&
+                    networkOutputs[n].size() >= std::size_t(outputs));
+        tally.Add(std::span(ruleOutputs[n].data(), std::size_t(outputs)),
+                  std::span(networkOutputs[n].data(), std::size_t(outputs)));
+    }
+    return tally.Report();
 }
 
 void TFidelity::WriteReport(const TFidelityReport& report, std::ostream& out) const {

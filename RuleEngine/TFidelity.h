@@ -81,6 +81,14 @@ public:
     static std::vector<std::vector<double>> ComparedOutputs(const Data& data,
                                                             const TRuleBase& rules);
 
+    // The agreement of the rule base's outputs with the network's, sample by sample (NaN where
+    // no rule activates an output), and with `classes` the class agreement; Statistics and Truth
+    // are left empty. Requires rows of at least `outputs` values, as many of one as of the other
+    // (checked).
+    static TFidelityReport Compare(const std::vector<std::vector<double>>& ruleOutputs,
+                                   const std::vector<std::vector<double>>& networkOutputs,
+                                   int outputs, bool classes);
+
     // Runs both on every sample, and with `classes` also counts the class agreement; with
     // `expected` (one row per sample, as many values as the rules have outputs) also compares
     // both with them. When table is given, writes a CSV header and per sample the inputs, the

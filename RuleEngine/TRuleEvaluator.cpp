@@ -77,6 +77,15 @@ double TRuleEvaluator::Degree(const TRuleExpression& expression,
 
 void TRuleEvaluator::Evaluate(std::span<const double> inputs, std::span<double> outputs) const {
     GLEAN_CHECK(inputs.size() >= static_cast<std::size_t>(rules_.Inputs()));
+    std::vector<double> activations;
+    activations.reserve(rules_.Rules().size());
+    for (const TEngineRule& rule : rules_.Rules())
+        activations.push_back(rule.Weight * Degree(*rule.Antecedent, inputs));
+    Combine(activations, outputs);
+}
+
+void TRuleEvaluator::Combine(std::span<const double> activations, std::span<double> outputs) const {
+    GLEAN_CHECK(activations.size() == rules_.Rules().size());
     GLEAN_CHECK(outputs.size() >= static_cast<std::size_t>(rules_.Outputs()));
     std::vector<double> weighted(rules_.Outputs(), 0.0), total(rules_.Outputs(), 0.0);
     // Triangle mode: the activation of every output term, the strongest rule's.
@@ -84,8 +93,9 @@ void TRuleEvaluator::Evaluate(std::span<const double> inputs, std::span<double> 
     for (int o = 0; o < rules_.Outputs(); ++o) {
         activation[o].assign(rules_.OutputSet(o).NumberOfMF, 0.0);
     }
-    for (const TEngineRule& rule : rules_.Rules()) {
-        const double strength = rule.Weight * Degree(*rule.Antecedent, inputs);
+    for (std::size_t i = 0; i < activations.size(); ++i) {
+        const TEngineRule& rule = rules_.Rules()[i];
+        const double strength = activations[i];
         weighted[rule.Output] += strength * Centre(rule.Output, rule.Term);
         total[rule.Output] += strength;
         double& term = activation[rule.Output][rule.Term];

@@ -40,12 +40,18 @@ public:
     // One value per output into outputs, NaN where no rule is active. Requires
     // inputs.size() >= Inputs() and outputs.size() >= Outputs() (checked).
     void Evaluate(std::span<const double> inputs, std::span<double> outputs) const;
+    // The same from every engine rule's activation (its weight times its antecedent's degree),
+    // one per entry of the rule base's Rules(), in that order; an activation of 0 is a rule that
+    // does not fire. Requires activations.size() == Rules().size() and outputs.size() >=
+    // Outputs() (checked).
+    void Combine(std::span<const double> activations, std::span<double> outputs) const;
+    // The value an output term stands for in singleton mode, its peak.
+    double Centre(int output, int term) const;
 
     TConjunction Conjunction() const { return conjunction_; }
     TOutputMode Mode() const { return mode_; }
 
 private:
-    double Centre(int output, int term) const;
     double Centroid(int output, std::span<const double> activation) const;
 
     const TRuleBase& rules_;
