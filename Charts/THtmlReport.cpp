@@ -173,15 +173,16 @@ private:
             samples ? figures_.PerRule(rows_) : std::vector<TRuleFigure>();
         const int inputs = base_.Inputs(), outputs = base_.Outputs();
         text_ +=
-            "<div class=\"scroll\">\n<table id=\"rule-table\">\n<caption>If the inputs are "
-            "the terms in a row, the outputs take the terms beside them (with the "
-            "consequence weights); an empty cell says nothing of that input";
+            "<p class=\"note\">If the inputs are the terms in a row, the outputs take the "
+            "terms beside it (with the consequence weights); an empty cell says nothing of "
+            "that input.";
         if (samples) {
-            text_ += ". Support: samples on which the rule fires above " +
-                     Number(kSupportStrength) +
-                     "; decides: samples (per output, for a regression) on which it activates "
-                     "the deciding output most";
+            text_ += " Support: samples on which the rule fires above " + Number(kSupportStrength) +
+                     ". Decides: samples (per output, for a regression) on which it activates the "
+                     "deciding output most.";
         }
+        text_ += "</p>\n<div class=\"scroll\">\n<table id=\"rule-table\">\n<caption>" +
+                 std::to_string(map.Rows().size()) + " rules";
         text_ += "</caption>\n<thead>\n<tr><td></td><th scope=\"colgroup\" colspan=\"" +
                  std::to_string(inputs) + "\">If</th><th scope=\"colgroup\" colspan=\"" +
                  std::to_string(outputs) + "\">Then</th>";
