@@ -67,7 +67,7 @@ std::optional<TAtomSet> PlainConditions(const TRuleExpression& expression) {
 }
 
 // Whether two sets of conditions can hold on one sample: every input both name has terms whose
-// MFs overlap with area, or the same term.
+// MFs overlap with area, or the same term; terms of shapes out of order are taken to overlap.
 bool CanHoldTogether(const TRuleBase& rules, const TAtomSet& a, const TAtomSet& b) {
     for (const auto& [variable, term] : a) {
         for (const auto& [otherVariable, otherTerm] : b) {
@@ -124,12 +124,26 @@ TVariableRange FigureRange(const TBasicMFSet& set) {
         return {set.LowerBound, set.UpperBound};
     }
     std::vector<double> xs;
-    for (int t = 0; t < set.NumberOfMF; ++t)
-        if (const TBasicMF* mf = set.GetMF(t)) AddCorners(*mf, xs);
+    for (int t = 0; t < set.NumberOfMF; ++t) {
+        try {
+            if (const TBasicMF* mf = set.GetMF(t)) AddCorners(*mf, xs);
+        } catch (const ExportError&) {
+            // a term of no known shape or out of order adds no corners
+        }
+    }
     if (xs.empty()) return {};
     const auto [low, high] = std::minmax_element(xs.begin(), xs.end());
     if (*high > *low) return {*low, *high};
     return {*low - 0.5, *low + 0.5};
+}
+
+std::optional<TTermOverlap> TermOverlapIn(const TBasicMFSet& set, int a, int b) {
+    try {
+        const TVariableRange range = FigureRange(set);
+        return TermOverlap(*set.GetMF(a), *set.GetMF(b), range.Low, range.High);
+    } catch (const ExportError&) {
+        return std::nullopt;
+    }
 }
 
 double TRuleFigure::Accuracy() const {
@@ -247,11 +261,11 @@ TBaseFigures TRuleFigures::Base(const TFigureRows& rows) const {
 
     for (int v = 0; v < inputs; ++v) {
         const TBasicMFSet& set = rules_.InputSet(v);
-        const TVariableRange range = FigureRange(set);
         for (int a = 0; a < set.NumberOfMF; ++a) {
             for (int b = a + 1; b < set.NumberOfMF; ++b) {
-                const double similarity =
-                    TermOverlap(*set.GetMF(a), *set.GetMF(b), range.Low, range.High).Jaccard();
+                const auto overlap = TermOverlapIn(set, a, b);
+                if (!overlap) continue;
+                const double similarity = overlap->Jaccard();
                 if (figures.SimilarVariable < 0 || similarity > figures.Similarity) {
                     figures.Similarity = similarity;
                     figures.SimilarVariable = v;

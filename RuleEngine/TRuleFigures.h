@@ -6,10 +6,13 @@
 // first of equals, see Explain). On a classification the rule that decides a sample is the one
 // that decides the output of the class the rule base picks; on a regression every output of a
 // sample is decided on its own. Conflicts and redundancy are read off the conditions of rules
-// that are an "and" of atoms that are not negated; other rules are left out of both.
+// that are an "and" of atoms that are not negated; other rules are left out of both. Terms that
+// TermPoints refuses (parameters out of order, not finite) are taken to overlap every term and
+// are left out of the similarities.
 #pragma once
 
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <vector>
@@ -40,6 +43,9 @@ struct TVariableRange {
     double Low = 0, High = 1;
 };
 TVariableRange FigureRange(const TBasicMFSet& set);
+// The overlap of terms a and b of a set over its FigureRange; nothing where TermPoints refuses
+// either of them.
+std::optional<TTermOverlap> TermOverlapIn(const TBasicMFSet& set, int a, int b);
 
 // Samples, and optionally what the rule base should answer on them.
 struct TFigureRows {
@@ -85,7 +91,7 @@ struct TBaseFigures {
     std::vector<TRulePair> Redundant;
     int Compared = 0;  // rules that conflicts and redundancy were looked for in
     // The largest Jaccard similarity of two terms of one input, and which (-1: no input has
-    // two terms).
+    // two terms TermPoints accepts).
     double Similarity = 0;
     int SimilarVariable = -1, SimilarFirst = -1, SimilarSecond = -1;
 };

@@ -221,13 +221,12 @@ public:
             int variable = -1, first = -1, second = -1;
             for (int v = 0; v < base_->Inputs(); ++v) {
                 const TBasicMFSet& set = base_->InputSet(v);
-                const TVariableRange range = FigureRange(set);
                 for (int a = 0; a < set.NumberOfMF; ++a) {
                     for (int b = a + 1; b < set.NumberOfMF; ++b) {
                         if (refused.count({v, a, b})) continue;
-                        const double similarity =
-                            TermOverlap(*set.GetMF(a), *set.GetMF(b), range.Low, range.High)
-                                .Jaccard();
+                        const auto overlap = TermOverlapIn(set, a, b);
+                        if (!overlap) continue;
+                        const double similarity = overlap->Jaccard();
                         if (similarity > best)
                             best = similarity, variable = v, first = a, second = b;
                     }

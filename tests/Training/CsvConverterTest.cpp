@@ -200,5 +200,23 @@ TEST(ReadScaling, ReadsBackWhatWriteScalingWrites) {
     EXPECT_THROW(ReadScaling(bad), TException);
 }
 
+TEST(ReadScaling, RefusesWhatItCannotRead) {
+    const struct {
+        const char* Text;
+        const char* Message;
+    } cases[] = {
+        {"", "Scaling has no header line"},
+        {"column,role,minimum,maximum\r\n\nx,input,0\n",
+         "Scaling line 3: expected column,role,minimum,maximum"},
+        {"column,role,minimum,maximum\nx,target,0,1\n", "Scaling line 2: unknown role target"},
+        {"column,role,minimum,maximum\nx,input,0,1e999\n", "Scaling line 2: not a range"},
+        {"column,role,minimum,maximum\nx,input,1,0.5\n", "Scaling line 2: not a range"},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.Text);
+        EXPECT_TEXCEPTION(ReadScaling(in), c.Message, "Bad Data", "ReadScaling");
+    }
+}
+
 }  // namespace
 }  // namespace glean
