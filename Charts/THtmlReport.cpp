@@ -252,12 +252,11 @@ private:
 
     void TermTable() {
         Section("terms", "Terms");
+        if (!content_.Units.empty())
+            text_ += "<p class=\"note\">Values in " + Html(content_.Units) + ".</p>\n";
         text_ +=
-            "<div class=\"scroll\">\n<table id=\"term-table\">\n<caption>The terms of every "
-            "variable and where they lie";
-        if (!content_.Units.empty()) text_ += ", in " + Html(content_.Units);
-        text_ +=
-            "</caption>\n<thead>\n<tr><th scope=\"col\">Variable</th><th "
+            "<div class=\"scroll\">\n<table id=\"term-table\">\n<caption>Terms of every "
+            "variable</caption>\n<thead>\n<tr><th scope=\"col\">Variable</th><th "
             "scope=\"col\">Kind</th><th scope=\"col\">Term</th><th scope=\"col\">Shape</th>"
             "<th scope=\"col\">Parameters</th></tr>\n</thead>\n<tbody>\n";
         TermRows("input", base_.Inputs(), true);

@@ -23,6 +23,10 @@ std::string Data(const char* name) {
     return std::string(GLEAN_TEST_DATA) + "/GleanTool/" + name;
 }
 
+std::string Iris(const char* name) {
+    return std::string(GLEAN_TEST_DATA) + "/../../examples/iris/" + name;
+}
+
 std::string Example(const char* name) {
     return std::string(GLEAN_TEST_DATA) + "/../../examples/fan/" + name;
 }
@@ -66,6 +70,22 @@ TEST_F(GleanToolRun, UsageMistakesExitWithTwoAndTheUsage) {
         {{"svg", Data("fan.rul"), "p", "--data", "d"},
          "give both --weights and --data, or neither"},
         {{"svg", Data("fan.rul"), "p", "--outputs", "triangles"}, "unknown option \"--outputs\""},
+        {{"explain", Data("fan.rul")}, "give either --input, or --data with --row"},
+        {{"explain", Data("fan.rul"), "--input", "1,2", "--data", "d", "--row", "1"},
+         "give either --input, or --data with --row"},
+        {{"explain", Data("fan.rul"), "--data", "d"}, "give either --input, or --data with --row"},
+        {{"explain", Data("fan.rul"), "--input", "0.5,x"}, "--input needs a number, not \"x\""},
+        {{"explain", Data("fan.rul"), "--data", "d", "--row", "1.5"},
+         "--row needs a whole number, not \"1.5\""},
+        {{"explain", Data("fan.rul"), "--input", "1,1", "--json", "--json"},
+         "option \"--json\" given twice"},
+        {{"simplify", Data("fan.rul"), "out.rul"}, "simplify needs --data"},
+        {{"simplify", Data("fan.rul"), "out.rul", "--data", "d", "--budget", "1.01"},
+         "--budget needs a number from 0 to 1"},
+        {{"simplify", Data("fan.rul"), "out.rul", "--data", "d", "--merge", "-0.5"},
+         "--merge needs a number from 0 to 1"},
+        {{"report", Data("fan.rul"), "r.html", "--weights", "w"}, "give --data with --weights"},
+        {{"report", Data("fan.rul")}, "expected 2 file names, got 1"},
     };
     for (const auto& c : cases) {
         const ToolRun run = Tool(c.Words);
@@ -116,6 +136,101 @@ TEST_F(GleanToolRun, FailuresExitWithOneAndWriteNothing) {
     }
     EXPECT_FALSE(fs::exists(engine));
     EXPECT_FALSE(fs::exists(Scratch("fan-rules.svg")));
+}
+
+TEST_F(GleanToolRun, ExplainSimplifyAndReportFailuresNameTheirCause) {
+    const std::string rules = Example("fan.rul"), samples = Example("samples.dat");
+    const struct {
+        std::vector<std::string> Words;
+        std::string Message;
+    } cases[] = {
+        {{"explain", rules, "--input", "0.5"}, "--input gives 1 values, the rules have 2 inputs"},
+        {{"explain", rules, "--data", samples, "--row", "41"},
+         samples + " has 40 rows, not a row 41"},
+        {{"explain", rules, "--data", samples, "--row", "0"},
+         samples + " has 40 rows, not a row 0"},
+        {{"explain", rules, "--input", "0,0", "--scale", Scratch("none.scale")},
+         "cannot open " + Scratch("none.scale")},
+        {{"explain", rules, "--input", "0,0", "--scale", Iris("iris.dat.scale")},
+         Iris("iris.dat.scale") + ": the scaling has 4 inputs, the rules 2"},
+        {{"simplify", rules, Scratch("out.rul"), "--data", samples},
+         samples + " has 0 expected outputs, the rules 1: give --weights to simplify against "
+                   "a network"},
+        {{"report", rules, Scratch("no/such/r.html")}, "cannot write " + Scratch("no/such/r.html")},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Tool(c.Words);
+        EXPECT_EQ(run.Code, 1) << c.Message;
+        EXPECT_EQ(run.Err, "GleanTool: " + c.Message + "\n");
+    }
+    EXPECT_FALSE(fs::exists(Scratch("out.rul")));
+}
+
+// A row of a data set, mapped into the units of the data, explains as those values do.
+TEST_F(GleanToolRun, ExplainInTheUnitsOfTheData) {
+    const std::vector<std::string> scale = {"--scale", Iris("iris.dat.scale")};
+    auto words = [&](std::vector<std::string> sample) {
+        std::vector<std::string> all = {"explain", Iris("iris.rul")};
+        all.insert(all.end(), sample.begin(), sample.end());
+        all.insert(all.end(), scale.begin(), scale.end());
+        return all;
+    };
+    // Row 3 of iris-test.dat is 4.4, 2.9, 1.4, 0.2 in centimetres.
+    const ToolRun row = Tool(words({"--data", Iris("iris-test.dat"), "--row", "3"}));
+    const ToolRun values = Tool(words({"--input", "4.4,2.9,1.4,0.2"}));
+    EXPECT_EQ(row.Code, 0) << row.Err;
+    EXPECT_EQ(row.Out, values.Out);
+    EXPECT_EQ(row.Out.rfind("Explanation of the rules (singletons, minimum) for SepalLength = "
+                            "4.4, SepalWidth = 2.9, PetalLength = 1.4, PetalWidth = 0.2\nrule 2 "
+                            "fires 1: ",
+                            0),
+              0u)
+        << row.Out;
+    EXPECT_NE(row.Out.find("Setosa = 1, decided by rule 2 (Yes)\n"), std::string::npos);
+    const ToolRun json = Tool(words({"--input", "4.4,2.9,1.4,0.2", "--json"}));
+    EXPECT_NE(json.Out.find("{\"name\": \"Setosa\", \"value\": 1, \"decidedBy\": 2"),
+              std::string::npos)
+        << json.Out;
+}
+
+// What simplify writes, every other command reads.
+TEST_F(GleanToolRun, SimplifiedRulesGoEverywhere) {
+    const std::string simpler = Scratch("simpler.rul");
+    const ToolRun run = Tool(
+        {"simplify", Iris("iris.rul"), simpler, "--data", Iris("iris.dat"), "--budget", "0.05"});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out.rfind("Simplifying 4 rules on 100 samples of " + Iris("iris.dat") +
+                                " against the expected outputs, budget 0.050000\n",
+                            0),
+              0u)
+        << run.Out;
+    EXPECT_NE(run.Out.find("accuracy 0.960000 -> "), std::string::npos);
+    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+             {"export", simpler, Scratch("simpler.fll")},
+             {"fidelity", Iris("iris.wts"), simpler, "--data", Iris("iris-test.dat")},
+             {"svg", simpler, Scratch("simpler")},
+             {"explain", simpler, "--data", Iris("iris-test.dat"), "--row", "1"},
+             {"report", simpler, Scratch("simpler.html"), "--data", Iris("iris-test.dat")},
+             {"simplify", simpler, Scratch("again.rul"), "--data", Iris("iris.dat")}}) {
+        const ToolRun next = Tool(words);
+        EXPECT_EQ(next.Code, 0) << words[0] << ": " << next.Err;
+    }
+}
+
+TEST_F(GleanToolRun, ReportWritesOnePageAndNamesIt) {
+    const std::string page = Scratch("iris.html");
+    const ToolRun run = Tool({"report", Iris("iris.rul"), page, "--weights", Iris("iris.wts"),
+                              "--data", Iris("iris-test.dat"), "--scale", Iris("iris.dat.scale")});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, page + "\n");
+    std::ifstream in(page);
+    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* part :
+         {"<tr id=\"rule-4\">", "id=\"fidelity\"", "id=\"confusion\"",
+          "values in the units of the data (iris.dat.scale)", "centre 5.57273"}) {
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    }
+    EXPECT_EQ(html.find("<tr id=\"rule-5\">"), std::string::npos);
 }
 
 TEST_F(GleanToolRun, ARuleFileTheReaderRefusesNamesFileAndReason) {
