@@ -211,6 +211,13 @@ public:
     }
 
     double Current() const { return current_; }
+    // Per rule left, its position in the rule set as given, from 0.
+    std::vector<int> Kept() const {
+        std::vector<int> kept;
+        for (int number : origin_)
+            kept.push_back(number - 1);
+        return kept;
+    }
     const char* FigureName() const { return figure_->Name(); }
 
     // Merges the most alike pair of terms, again and again, where the figure allows.
@@ -414,6 +421,7 @@ TSimplifyResult Simplify(TFuzzyRuleSet& rules, const TFigureRows& rows,
     search.MergeTerms(floor, result);
     search.DropParts(floor, result);
     result.End = search.Current();
+    result.Kept = search.Kept();
     return result;
 }
 

@@ -21,7 +21,7 @@ inline constexpr double kFigureTolerance = 1e-9;
 
 struct TSimplifySettings {
     double Budget = 0.01;     // how far the figure may fall from its start
-    double MergeLimit = 0.5;  // terms more alike than this (Jaccard) are merged
+    double MergeLimit = 0.5;  // terms more alike than this (Jaccard) are merged; 1: none
     TConjunction Conjunction = kDefaultConjunction;
     TOutputMode Mode = TOutputMode::Singletons;
     std::ostream* Log = nullptr;  // one line per step taken, when given
@@ -37,6 +37,7 @@ struct TSimplifyResult {
     double Start = 0, End = 0;
     std::vector<TSimplifyStep> Steps;
     int MergedTerms = 0, DroppedConditions = 0, DroppedRules = 0;
+    std::vector<int> Kept;  // per rule left, its position in the rule set as given, from 0
 };
 
 // A deep copy of a rule set with all three parts. Throws ExportError for an MF of no known shape.

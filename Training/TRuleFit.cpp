@@ -9,6 +9,7 @@
 #include "KQmessage/TException.h"
 #include "KQmessage/TKQstructure.h"
 #include "Ombra/RuleExtraction/TOmbraRule.h"
+#include "RuleEngine/TExplanation.h"
 #include "RuleEngine/TRuleEvaluator.h"
 #include "Training/TRuleLearner.h"
 #include "Training/TRuleNetwork.h"
@@ -157,6 +158,39 @@ std::vector<double> ScaledRow(std::span<const double> row, const std::vector<TVa
     return scaled;
 }
 
+// The scaled rows and what they should answer, scaled too, for the simplifier.
+TFigureRows FigureRows(const TLearningRows& rows, const TFitTable& table,
+                       const std::vector<TValueRange>& outputs) {
+    TFigureRows figureRows{rows.Inputs, ExpectedOutputs(table), table.Classifying()};
+    for (std::vector<double>& row : figureRows.Reference)
+        for (std::size_t o = 0; o < outputs.size(); ++o)
+            row[o] = outputs[o].Scaled(row[o]);
+    return figureRows;
+}
+
+// The learned rule base cut down to the simplified rule set: every rule left with the conditions
+// it kept and the action weights it was learned with, so a network built for it carries the
+// simplified rules.
+TLearnedRuleBase Simplified(const TLearnedRuleBase& base, const TFuzzyRuleSet& rules,
+                            const std::vector<int>& kept) {
+    GLEAN_CHECK(int(kept.size()) == rules.RuleList->numRules());
+    TLearnedRuleBase simpler = base;
+    simpler.Rules.clear();
+    for (std::size_t r = 0; r < kept.size(); ++r) {
+        std::vector<TRuleAtom> atoms;
+        ConditionAtoms(*rules.RuleList->GetRule(int(r)).Antecedent, atoms);
+        TLearnedRule rule;
+        for (const TRuleAtom& atom : atoms) {
+            GLEAN_CHECK(!atom.Negated);
+            rule.Conditions.push_back({atom.Variable, atom.Term});
+        }
+        std::sort(rule.Conditions.begin(), rule.Conditions.end());
+        rule.ActionWeights = base.Rules.at(std::size_t(kept[r])).ActionWeights;
+        simpler.Rules.push_back(std::move(rule));
+    }
+    return simpler;
+}
+
 [[noreturn]] void RefuseCsv(const std::string& message) {
     throw TException(message, "Bad Data", "ReadCsv");
 }
@@ -218,6 +252,20 @@ TFitTable MakeFitTable(const TCsvTable& table, const std::string& target,
     return fit;
 }
 
+std::vector<std::vector<double>> ExpectedOutputs(const TFitTable& table) {
+    std::vector<std::vector<double>> expected;
+    for (std::size_t i = 0; i < table.Size(); ++i) {
+        if (!table.Classifying()) {
+            expected.push_back({table.Targets[i]});
+            continue;
+        }
+        std::vector<double> classes(table.ClassNames.size(), 0.0);
+        classes[std::size_t(table.Classes[i])] = 1.0;
+        expected.push_back(std::move(classes));
+    }
+    return expected;
+}
+
 std::vector<TValueRange> TRuleModel::InputRanges() const {
     std::vector<TValueRange> ranges;
     for (const TColumnScale& column : Scaling)
@@ -241,13 +289,25 @@ TRuleModel FitRuleModel(const TFitTable& table, const TFitSettings& settings) {
     search.MaxRules = settings.MaxRules;
     search.MaxConditions = settings.MaxConditions;
     search.Progress = settings.Progress;
-    const TLearnedRuleBase base = LearnRuleBase(rows, search);
+    TLearnedRuleBase base = LearnRuleBase(rows, search);
     model.Shape = base.Shape;
-    model.Network =
-        MakeRuleNetwork(base, rows, {settings.Seed, settings.Progress, settings.ReportEvery});
+    const TDistilling distilling{settings.Seed, settings.Progress, settings.ReportEvery};
+    model.Network = MakeRuleNetwork(base, rows, distilling);
     model.Labels = MakeLabels(table, base);
     model.Rules = Extract(*model.Network, *model.Labels);
     GLEAN_CHECK(model.Rules->RuleList->numRules() == int(base.Rules.size()));
+    if (settings.SimplifyBudget) {
+        TSimplifySettings simplify;
+        simplify.Budget = *settings.SimplifyBudget;
+        simplify.MergeLimit = 1;
+        simplify.Log = settings.Progress;
+        model.Simplification =
+            Simplify(*model.Rules, FigureRows(rows, table, model.OutputRanges()), simplify);
+        base = Simplified(base, *model.Rules, model.Simplification->Kept);
+        model.Network = MakeRuleNetwork(base, rows, distilling);
+        model.Rules = Extract(*model.Network, *model.Labels);
+        GLEAN_CHECK(model.Rules->RuleList->numRules() == int(base.Rules.size()));
+    }
     model.OriginalRules = Extract(*model.Network, *model.Labels);
     ToOriginalUnits(*model.OriginalRules, model.InputRanges(), model.OutputRanges());
     return model;

@@ -7,6 +7,12 @@
 // by the rule extraction with both thresholds at 0, the labels naming every variable after its
 // column. A classification has one output per class, named after the class, with the terms No
 // and Yes; the predicted class is the one with the largest output.
+//
+// Simplified on request: the rules read off the network are simplified on the same scaled rows
+// (Simplify: conditions and whole rules dropped while the rules' accuracy, or R^2, falls by at
+// most a budget), and the network is built again for the rule base that is left, so that the
+// rule extraction reads off it exactly the simplified rules. Terms are not merged: the network's
+// terms are cut by ordered centres, and a merged term is no such cut.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +25,7 @@
 #include "Ombra/TOmbra.h"
 #include "Ombra/TOmbraLabel.h"
 #include "RuleEngine/TOriginalUnits.h"
+#include "RuleEngine/TSimplifier.h"
 #include "RuleObject/RuleObject.h"
 #include "Training/CsvConverter.h"
 #include "Training/TRuleSearch.h"
@@ -48,12 +55,19 @@ struct TFitTable {
 TFitTable MakeFitTable(const TCsvTable& table, const std::string& target,
                        std::optional<bool> classify, const TFitTable* training = nullptr);
 
+// What the rows of a table should answer, in the units of the data: one output per class, 1 for
+// the row's class and 0 for the others, or the target.
+std::vector<std::vector<double>> ExpectedOutputs(const TFitTable& table);
+
 struct TFitSettings {
     int MaxRules = 10;
     int MaxConditions = 4;
     std::uint64_t Seed = 1;            // the jitter of the rows the network is trained on
     std::ostream* Progress = nullptr;  // one line per shape tried; none when null
     int ReportEvery = 25;              // a progress line every so many network training steps
+    // How far the rules' accuracy (or R^2) on the rows may fall when they are simplified; unset:
+    // they are not. One progress line per simplifying step.
+    std::optional<double> SimplifyBudget;
 };
 
 struct TRuleModel {
@@ -63,6 +77,9 @@ struct TRuleModel {
     std::unique_ptr<TFuzzyRuleSet> Rules;  // what Glean extracts, in scaled units
     std::unique_ptr<TFuzzyRuleSet> OriginalRules;  // the same in the units of the data
     TRuleShape Shape;
+    // With a simplify budget, what simplifying did; its rule numbers are those of the rules
+    // learned.
+    std::optional<TSimplifyResult> Simplification;
 
     std::vector<TValueRange> InputRanges() const;
     std::vector<TValueRange> OutputRanges() const;
