@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Charts/THtmlReport.h"
 #include "FileHandler/LabelFile.h"
 #include "FileHandler/NetworkFile.h"
 #include "GleanTool/ToolFiles.h"
@@ -16,10 +17,10 @@ namespace glean {
 
 namespace {
 
-constexpr const char* kOptions[] = {"target",    "test",           "task",
-                                    "max-rules", "max-conditions", "report-every",
-                                    "delimiter", "skip-lines",     "seed"};
-constexpr const char* kFlags[] = {"quiet", "no-header"};
+constexpr const char* kOptions[] = {"target",         "test",         "task",      "max-rules",
+                                    "max-conditions", "report-every", "delimiter", "skip-lines",
+                                    "seed",           "budget"};
+constexpr const char* kFlags[] = {"quiet", "no-header", "simplify"};
 
 namespace fs = std::filesystem;
 
@@ -67,8 +68,20 @@ void WriteFigures(std::ostream& out, const std::string& prefix, const TModelFigu
         << '\n';
 }
 
-std::string Report(const TRuleModel& model, const TFitTable& training, const TFitTable* test,
-                   double seconds) {
+// What simplifying did, each line "simplify_<name> <value>"; the figure is the one the budget
+// holds, on the training rows.
+void WriteSimplification(std::ostream& out, const TSimplifyResult& result, double budget,
+                         bool classifying) {
+    const std::string figure = classifying ? "accuracy" : "r2";
+    out << "simplify_budget " << Figure(budget) << '\n'
+        << "simplify_rules_dropped " << result.DroppedRules << '\n'
+        << "simplify_conditions_dropped " << result.DroppedConditions << '\n'
+        << "simplify_training_" << figure << "_before " << Figure(result.Start) << '\n'
+        << "simplify_training_" << figure << "_after " << Figure(result.End) << '\n';
+}
+
+std::string Report(const TRuleModel& model, const TFitJob& job, const TFitTable& training,
+                   const TFitTable* test, double seconds) {
     std::ostringstream out;
     out << "task " << (training.Classifying() ? "classification" : "regression") << '\n'
         << "target " << training.TargetName << '\n'
@@ -86,6 +99,10 @@ std::string Report(const TRuleModel& model, const TFitTable& training, const TFi
         << "conditions_mean " << Figure(rules.numRules() ? double(total) / rules.numRules() : 0)
         << '\n'
         << "conditions_max " << most << '\n';
+    if (model.Simplification) {
+        WriteSimplification(out, *model.Simplification, *job.Settings.SimplifyBudget,
+                            training.Classifying());
+    }
     WriteFigures(out, "training", MeasureModel(model, training), training.Classifying());
     if (test) WriteFigures(out, "test", MeasureModel(model, *test), training.Classifying());
     out << "seconds " << Figure(seconds) << '\n';
@@ -114,10 +131,15 @@ void ExtractRuleFile(const fs::path& dir) {
     }
 }
 
-void WriteEngines(const fs::path& dir, const TRuleModel& model) {
-    const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile((dir / "model.rul").string());
+// model.rul as written, in the units of the data.
+std::unique_ptr<TFuzzyRuleSet> WrittenRules(const fs::path& dir, const TRuleModel& model) {
+    std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile((dir / "model.rul").string());
     ToOriginalUnits(*rules, model.InputRanges(), model.OutputRanges());
-    const TRuleBase base(*rules);
+    return rules;
+}
+
+void WriteEngines(const fs::path& dir, const TFuzzyRuleSet& rules) {
+    const TRuleBase base(rules);
     for (const char* name : {"model.fll", "model.fis", "model.fcl"}) {
         const std::string file = (dir / name).string();
         TExportOptions options;
@@ -142,14 +164,28 @@ void WriteModel(const fs::path& dir, const TRuleModel& model) {
     WriteTextFile((dir / "model.scale").string(), scaling.str());
     WriteTextFile((dir / "model.par").string(), ParameterText());
     ExtractRuleFile(dir);
-    WriteEngines(dir, model);
+}
+
+// model.html: the written rules on the training rows, in the units of the data, against what the
+// rows should answer and beside the network's outputs.
+void WritePage(const fs::path& dir, const TFuzzyRuleSet& rules, const TRuleModel& model,
+               const TFitTable& training, const std::string& trainFile) {
+    TReportContent content;
+    content.DataName = fs::path(trainFile).filename().string();
+    content.Title = "Rules fitted to " + content.DataName;
+    content.Units = "the units of the data (model.scale)";
+    content.Inputs = training.Inputs;
+    content.Expected = ExpectedOutputs(training);
+    content.Network = NetworkOutputs(model, training.Inputs);
+    content.Classes = training.Classifying();
+    WriteTextFile((dir / "model.html").string(), HtmlReport(rules, content));
 }
 
 // The job, once none of the model files would replace the CSV files it reads.
 int RunCheckedFitJob(const TFitJob& job, std::ostream& out) {
     const TToolFile inputs[] = {{"CSV file", job.TrainFile}, {"test CSV file", job.TestFile}};
     for (const char* name : {"model.wts", "model.lbl", "model.par", "model.rul", "model.scale",
-                             "model.report", "model.fll", "model.fis", "model.fcl"}) {
+                             "model.report", "model.fll", "model.fis", "model.fcl", "model.html"}) {
         RefuseInputAsOutput({"model file", (fs::path(job.OutDir) / name).string()}, inputs);
     }
     return RunFitJob(job, out);
@@ -188,6 +224,13 @@ TFitJob ParseFitJob(std::span<const std::string> words) {
     if (const auto* v = arguments.Value("seed")) {
         settings.Seed = NumberOption<std::uint64_t>("--seed", *v, "a whole number");
     }
+    if (arguments.Has("simplify")) {
+        const std::string* budget = arguments.Value("budget");
+        settings.SimplifyBudget =
+            budget ? ShareOption("--budget", *budget) : TSimplifySettings{}.Budget;
+    } else if (arguments.Has("budget")) {
+        throw UsageError("--budget needs --simplify");
+    }
     job.Quiet = arguments.Has("quiet");
     ReadCsvFormat(arguments, job.Format);
     return job;
@@ -207,9 +250,12 @@ int RunFitJob(const TFitJob& job, std::ostream& out) {
     settings.Progress = progress;
     const TRuleModel model = FitRuleModel(training, settings);
     WriteModel(dir, model);
+    const std::unique_ptr<TFuzzyRuleSet> rules = WrittenRules(dir, model);
+    WriteEngines(dir, *rules);
+    WritePage(dir, *rules, model, training, job.TrainFile);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const std::string report = Report(model, training, test ? &*test : nullptr, seconds);
+    const std::string report = Report(model, job, training, test ? &*test : nullptr, seconds);
     WriteTextFile((dir / "model.report").string(), report);
     if (!job.Quiet) out << report;
     return kToolSuccess;
@@ -219,9 +265,10 @@ const TToolCommand FitCommand = {
     "fit",
     "  fit TRAIN.csv OUTDIR --target COLUMN [--test TEST.csv] [--task classification|regression]\n"
     "      [--max-rules N] [--max-conditions N] [--seed S] [--report-every N] [--quiet]\n"
-    "      [--no-header] [--delimiter C] [--skip-lines N]\n"
+    "      [--no-header] [--delimiter C] [--skip-lines N] [--simplify [--budget B]]\n"
     "      fits a fuzzy network whose rules are the model and writes OUTDIR/model.*: the\n"
-    "      network, labels, Glean parameters, rules, scaling, FLL/FIS/FCL in the data's units\n",
+    "      network, labels, Glean parameters, rules, scaling, FLL/FIS/FCL in the data's units\n"
+    "      and the HTML report\n",
     "  --target COLUMN          the column to predict, by name or number from 1 (required)\n"
     "  --test TEST.csv          held-out rows to report on; never used for fitting (default: "
     "none)\n"
@@ -236,7 +283,11 @@ const TToolCommand FitCommand = {
     "  --quiet                  no progress and no report on standard output\n"
     "  --no-header              the first line is a row; columns Column1, Column2, ...\n"
     "  --delimiter C            the field separator (default: ,)\n"
-    "  --skip-lines N           lines skipped before the header (default: 0)\n",
+    "  --skip-lines N           lines skipped before the header (default: 0)\n"
+    "  --simplify               drop conditions and rules while the rules' accuracy (or R^2) on\n"
+    "                           the training rows falls by at most --budget, then carry the\n"
+    "                           rules left in the network (default: off)\n"
+    "  --budget B               with --simplify, from 0 to 1 (default: 0.01)\n",
     RunParsedJob<ParseFitJob, RunCheckedFitJob>};
 
 }  // namespace glean

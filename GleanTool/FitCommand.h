@@ -4,8 +4,14 @@
 //   model.lbl    variables named after the columns           model.par    Glean's parameters
 //   model.rul    what "cd OUTDIR && Glean model.par" writes  model.report the figures
 //   model.fll, model.fis, model.fcl   the rules in the units of the data
+//   model.html   the report page of the rules (HtmlReport) on the training rows
 // and the report goes to standard output as well: one "key value" line per figure, for the
 // training rows and, with --test, the held-out rows.
+//
+// "--simplify [--budget B]" simplifies the rules on the training rows alone (see TRuleFit.h) and
+// builds the network again for what is left, so every file above, model.rul from Glean's own
+// run included, holds the simplified rules; the report says what was dropped and the figure the
+// budget holds, before and after.
 #pragma once
 
 #include <iosfwd>

@@ -17,11 +17,7 @@ constexpr const char* kOptions[] = {"data", "budget", "merge", "weights", "conju
 
 double Share(const TToolArguments& arguments, const char* name, double standard) {
     const std::string* text = arguments.Value(name);
-    if (!text) return standard;
-    const std::string option = std::string("--") + name;
-    const double value = NumberOption<double>(option, *text);
-    if (value < 0 || value > 1) throw UsageError(option + " needs a number from 0 to 1");
-    return value;
+    return text ? ShareOption(std::string("--") + name, *text) : standard;
 }
 
 std::string Fixed(double value) {

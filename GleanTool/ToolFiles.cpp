@@ -167,6 +167,12 @@ template std::uint64_t NumberOption<std::uint64_t>(const std::string&, const std
                                                    const char*);
 template double NumberOption<double>(const std::string&, const std::string&, const char*);
 
+double ShareOption(const std::string& option, const std::string& text) {
+    const double value = NumberOption<double>(option, text);
+    if (value < 0 || value > 1) throw UsageError(option + " needs a number from 0 to 1");
+    return value;
+}
+
 std::vector<std::string> ListOption(const std::string& text) {
     std::vector<std::string> parts;
     std::string::size_type start = 0;

@@ -82,6 +82,9 @@ void RefuseInputAsOutput(const TToolFile& output, std::span<const TToolFile> inp
 template <class Number>
 Number NumberOption(const std::string& option, const std::string& text,
                     const char* what = "a number");
+// A share, from 0 to 1. Throws UsageError as NumberOption does and "OPTION needs a number from 0
+// to 1".
+double ShareOption(const std::string& option, const std::string& text);
 // The parts of a comma-separated option value, empty ones kept ("" is one empty part).
 std::vector<std::string> ListOption(const std::string& text);
 // The CSV format options "--no-header", "--delimiter C" (one character, or "tab") and

@@ -6,25 +6,13 @@
 
 #include "RuleEngine/TFidelity.h"
 #include "RuleSets.h"
+#include "support/PageChecks.h"
 
 namespace glean {
 namespace {
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
-// Every src, href or url() of the page: the page may name only places in itself.
-std::vector<std::string> References(const std::string& html) {
-    std::vector<std::string> found;
-    const std::regex reference(R"re((?:src|href)\s*=\s*"([^"]*)"|url\(([^)]*)\))re");
-    for (std::sregex_iterator i(html.begin(), html.end(), reference), end; i != end; ++i)
-        found.push_back((*i)[1].matched ? (*i)[1].str() : (*i)[2].str());
-    return found;
-}
+using test::Count;
+using test::References;
 
 TEST(HtmlReport, RulesChartsAndHeadingsWithoutSamples) {
     auto rules = test::NetworkRules(3, false);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include <unistd.h>
@@ -15,12 +16,14 @@
 #include "Ombra/Glean/Glean.h"
 #include "RuleEngine/TRuleEvaluator.h"
 #include "support/Fuzzylite.h"
+#include "support/PageChecks.h"
 #include "tests/GleanTool/ToolRun.h"
 
 namespace glean {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Count;
 using test::Tool;
 
 std::string Slurp(const fs::path& file) {
@@ -28,6 +31,15 @@ std::string Slurp(const fs::path& file) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// The value of the line "KEY VALUE" of a report.
+double Figure(const std::string& report, const std::string& key) {
+    std::istringstream lines(report);
+    for (std::string name, value; lines >> name >> value;)
+        if (name == key) return std::stod(value);
+    ADD_FAILURE() << "no " << key << " in\n" << report;
+    return std::nan("");
 }
 
 // Rows whose class is "hot" above 20 degrees and "cold" below, with a column of noise beside.
@@ -92,36 +104,106 @@ TEST_F(FitCommand, NeverLearnsFromTheHeldOutRows) {
     EXPECT_EQ(files[0], files[1]);
 }
 
-// What fit writes is what the other commands read: Glean makes the same rule file from the
-// parameter file, export with the scaling makes the same engines, fidelity and svg take them.
+// What fit writes is what the other commands read, simplified or not: Glean makes the same rule
+// file from the parameter file (the network carries the rules written), export with the scaling
+// makes the same engines, and the other commands take them.
 TEST_F(FitCommand, FolderReadsBackInEveryCommand) {
     const std::string train = Write("train.csv", WeatherCsv(100, 0));
-    const fs::path out = folder_ / "model";
-    ASSERT_EQ(Tool({"fit", train, out.string(), "--target", "label", "--quiet"}).Code, 0);
-    const std::string rules = Slurp(out / "model.rul");
-    const fs::path here = fs::current_path();
-    fs::current_path(out);
-    fs::remove("model.rul");
-    const char* argv[] = {"Glean", "model.par"};
-    std::ostringstream glean;
-    EXPECT_EQ(RunGlean(2, argv, glean, glean), 0) << glean.str();
-    fs::current_path(here);
-    EXPECT_EQ(Slurp(out / "model.rul"), rules);
-    for (const char* engine : {"model.fll", "model.fis", "model.fcl"}) {
-        const fs::path again = folder_ / engine;
-        const auto run = Tool({"export", (out / "model.rul").string(), again.string(), "--scale",
-                               (out / "model.scale").string()});
-        ASSERT_EQ(run.Code, 0) << run.Err;
-        EXPECT_EQ(Slurp(again), Slurp(out / engine)) << engine;
+    // The same rows as a data set, scaled as fit scales them.
+    const std::string rows = (folder_ / "train.dat").string();
+    ASSERT_EQ(Tool({"csv", train, rows, "--class", "label"}).Code, 0);
+    for (const bool simplify : {false, true}) {
+        const fs::path out = folder_ / (simplify ? "simplified" : "model");
+        std::vector<std::string> words = {"fit",      train,   out.string(),
+                                          "--target", "label", "--quiet"};
+        if (simplify) words.insert(words.end(), {"--simplify", "--budget", "1"});
+        ASSERT_EQ(Tool(words).Code, 0);
+        const std::string rules = Slurp(out / "model.rul");
+        const fs::path here = fs::current_path();
+        fs::current_path(out);
+        fs::remove("model.rul");
+        const char* argv[] = {"Glean", "model.par"};
+        std::ostringstream glean;
+        EXPECT_EQ(RunGlean(2, argv, glean, glean), 0) << glean.str();
+        fs::current_path(here);
+        EXPECT_EQ(Slurp(out / "model.rul"), rules) << simplify;
+        for (const char* engine : {"model.fll", "model.fis", "model.fcl"}) {
+            const fs::path again = folder_ / engine;
+            const auto run = Tool({"export", (out / "model.rul").string(), again.string(),
+                                   "--scale", (out / "model.scale").string()});
+            ASSERT_EQ(run.Code, 0) << run.Err;
+            EXPECT_EQ(Slurp(again), Slurp(out / engine)) << engine;
+        }
+        const std::string model = (out / "model.rul").string();
+        const std::string scale = (out / "model.scale").string();
+        for (const std::vector<std::string>& next : std::vector<std::vector<std::string>>{
+                 {"fidelity", (out / "model.wts").string(), model, "--data", rows},
+                 {"svg", model, (folder_ / "pic").string(), "--scale", scale},
+                 {"explain", model, "--input", "1,30", "--scale", scale},
+                 {"report", model, (folder_ / "page.html").string(), "--scale", scale},
+                 {"simplify", model, (folder_ / "again.rul").string(), "--data", rows}}) {
+            const auto run = Tool(next);
+            EXPECT_EQ(run.Code, 0) << next[0] << ": " << run.Err;
+        }
     }
-    EXPECT_EQ(Tool({"fidelity", (out / "model.wts").string(), (out / "model.rul").string(),
-                    "--grid", "5"})
-                  .Code,
-              0);
-    EXPECT_EQ(Tool({"svg", (out / "model.rul").string(), (folder_ / "pic").string(), "--scale",
-                    (out / "model.scale").string()})
-                  .Code,
-              0);
+}
+
+// model.html shows the rules written, in the units of the data, on the training rows: a row per
+// rule, a chart per variable, the fidelity to the network, and a confusion matrix whose count of
+// right picks is the report's training accuracy; it names nothing outside itself.
+TEST_F(FitCommand, WritesAPageOfTheRulesWritten) {
+    const std::string train = Write("train.csv", WeatherCsv(120, 0));
+    const std::string test = Write("test.csv", WeatherCsv(30, 500));
+    const fs::path out = folder_ / "model";
+    ASSERT_EQ(
+        Tool({"fit", train, out.string(), "--target", "label", "--test", test, "--quiet"}).Code, 0);
+    const std::string html = Slurp(out / "model.html");
+    EXPECT_EQ(Count(html, "<tr id=\"rule-"), Count(Slurp(out / "model.rul"), "\nif "));
+    EXPECT_EQ(Count(html, "<figure class=\"chart\""), 4u);  // noise, temperature, cold, hot
+    EXPECT_NE(html.find("<section id=\"fidelity\""), std::string::npos);
+    EXPECT_NE(html.find("120 samples of train.csv"), std::string::npos);
+    const double accuracy = Figure(Slurp(out / "model.report"), "training_rules_accuracy");
+    std::smatch picks;
+    ASSERT_TRUE(std::regex_search(html, picks,
+                                  std::regex("The rules pick the true class on (\\d+) of (\\d+)")));
+    EXPECT_EQ(picks[2].str(), "120");
+    EXPECT_EQ(std::stoi(picks[1].str()), int(std::lround(accuracy * 120)));
+    // Terms in degrees, not in [0, 1]: the temperature's terms reach beyond 1.
+    EXPECT_TRUE(std::regex_search(html, std::regex("right [1-9][0-9]\\.")));
+    for (const std::string& reference : test::References(html))
+        EXPECT_EQ(reference.rfind('#', 0), 0u) << reference;
+}
+
+// Simplifying costs at most the budget on the training rows, as the report measures the rules
+// written; a budget of 0 keeps the rules' figure, a larger budget never leaves more rules.
+TEST_F(FitCommand, SimplifyingCostsAtMostTheBudget) {
+    const std::string train = Write("train.csv", WeatherCsv(120, 0));
+    int runs = 0;
+    auto fit = [&](std::vector<std::string> more) {
+        const fs::path out = folder_ / ("m" + std::to_string(runs++));
+        std::vector<std::string> words = {"fit",      train,   out.string(),
+                                          "--target", "label", "--quiet"};
+        words.insert(words.end(), more.begin(), more.end());
+        const auto run = Tool(words);
+        EXPECT_EQ(run.Code, 0) << run.Err;
+        return Slurp(out / "model.report");
+    };
+    const std::string plain = fit({});
+    const double start = Figure(plain, "training_rules_accuracy");
+    double rules = Figure(plain, "rules");
+    for (const char* budget : {"0", "0.05", "1"}) {
+        const std::string report = fit({"--simplify", "--budget", budget});
+        const double end = Figure(report, "training_rules_accuracy");
+        EXPECT_GE(end, start - std::stod(budget) - 1e-9) << budget;
+        EXPECT_EQ(Figure(report, "simplify_training_accuracy_before"), start) << budget;
+        EXPECT_EQ(Figure(report, "simplify_training_accuracy_after"), end) << budget;
+        if (std::string(budget) == "0") {
+            EXPECT_EQ(end, start);
+        }
+        EXPECT_LE(Figure(report, "rules"), rules) << budget;
+        rules = Figure(report, "rules");
+    }
+    EXPECT_EQ(rules, 1);  // a budget of 1 allows every rule but one to go
 }
 
 TEST_F(FitCommand, RegressionPredictsInTheTargetsUnits) {
@@ -142,6 +224,10 @@ TEST_F(FitCommand, RegressionPredictsInTheTargetsUnits) {
     // The output variable spans the target's range, not [0, 1].
     const std::string fll = Slurp(folder_ / "m" / "model.fll");
     EXPECT_NE(fll.find("range: 1000 1590"), std::string::npos) << fll;
+    // The page has no classes to confuse; the fidelity to the network it has.
+    const std::string html = Slurp(folder_ / "m" / "model.html");
+    EXPECT_EQ(html.find("id=\"confusion\""), std::string::npos);
+    EXPECT_NE(html.find("<section id=\"fidelity\""), std::string::npos);
 }
 
 TEST_F(FitCommand, RefusesWhatItCannotUse) {
@@ -151,6 +237,17 @@ TEST_F(FitCommand, RefusesWhatItCannotUse) {
         Tool({"fit", train, (folder_ / "m").string(), "--target", "label", "--task", "clustering"})
             .Code,
         2);
+    for (const char* budget : {"-0.01", "1.01"}) {
+        EXPECT_EQ(Tool({"fit", train, (folder_ / "m").string(), "--target", "label", "--simplify",
+                        "--budget", budget})
+                      .Code,
+                  2)
+            << budget;
+    }
+    const auto alone =
+        Tool({"fit", train, (folder_ / "m").string(), "--target", "label", "--budget", "0.1"});
+    EXPECT_EQ(alone.Code, 2);
+    EXPECT_EQ(alone.Err.rfind("GleanTool: --budget needs --simplify\n", 0), 0u) << alone.Err;
     const auto unknown = Tool({"fit", train, (folder_ / "m").string(), "--target", "colour"});
     EXPECT_EQ(unknown.Code, 1);
     EXPECT_NE(unknown.Err.find("No such column: colour"), std::string::npos) << unknown.Err;
