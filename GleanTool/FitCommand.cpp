@@ -1,7 +1,6 @@
 #include "GleanTool/FitCommand.h"
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -42,11 +41,7 @@ TFitTable ReadTable(const std::string& fileName, const TFitJob& job, const TFitT
 }
 
 std::string Figure(double value) {
-    if (std::isnan(value)) return "n/a";
-    std::ostringstream text;
-    text.precision(4);
-    text << std::fixed << value;
-    return text.str();
+    return FixedNumber(value, 4);
 }
 
 // The figures of one set of rows, each line "<prefix>_<name> <value>".

@@ -1,6 +1,5 @@
 #include "GleanTool/SimplifyCommand.h"
 
-#include <cstdio>
 #include <sstream>
 
 #include "FileHandler/TRuleFile.h"
@@ -18,12 +17,6 @@ constexpr const char* kOptions[] = {"data", "budget", "merge", "weights", "conju
 double Share(const TToolArguments& arguments, const char* name, double standard) {
     const std::string* text = arguments.Value(name);
     return text ? ShareOption(std::string("--") + name, *text) : standard;
-}
-
-std::string Fixed(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", value);
-    return text;
 }
 
 int RunSimplify(std::span<const std::string> words, std::ostream& out) {
@@ -57,12 +50,13 @@ int RunSimplify(std::span<const std::string> words, std::ostream& out) {
     }
     const int before = rules->RuleList->numRules();
     out << "Simplifying " << before << " rules on " << rows.Inputs.size() << " samples of "
-        << dataFile << " against " << against << ", budget " << Fixed(settings.Budget) << '\n';
+        << dataFile << " against " << against << ", budget " << FixedNumber(settings.Budget, 6)
+        << '\n';
     const TSimplifyResult result = Simplify(*rules, rows, settings);
-    out << result.Figure << ' ' << Fixed(result.Start) << " -> " << Fixed(result.End) << "; "
-        << result.MergedTerms << " terms merged, " << result.DroppedConditions << " conditions and "
-        << result.DroppedRules << " rules dropped; rules " << before << " -> "
-        << rules->RuleList->numRules() << '\n';
+    out << result.Figure << ' ' << FixedNumber(result.Start, 6) << " -> "
+        << FixedNumber(result.End, 6) << "; " << result.MergedTerms << " terms merged, "
+        << result.DroppedConditions << " conditions and " << result.DroppedRules
+        << " rules dropped; rules " << before << " -> " << rules->RuleList->numRules() << '\n';
     std::ostringstream text;
     FileTools tools;
     TRuleFile::SaveRules(tools, text, *rules);

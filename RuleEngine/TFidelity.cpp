@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include "KQmessage/Check.h"
@@ -76,20 +75,6 @@ private:
     std::vector<TSums> rules_, network_;
     int rulesRight_ = 0, networkRight_ = 0;
 };
-
-// A figure with `decimals` decimals, "n/a" for NaN.
-std::string Figure(double value, int decimals) {
-    if (std::isnan(value)) return "n/a";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-std::string Fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
 
 // The agreement of two sets of outputs, a sample at a time.
 class TFidelityTally {
@@ -295,17 +280,18 @@ void TFidelity::WriteTruth(const TFidelityReport& report, const TEngineNames& na
     if (report.Classes.Compared) {
         const double samples = std::max(report.Samples, 1);
         out << "expected class: rules " << truth.RulesRight << " of " << report.Samples << " ("
-            << Fixed(100.0 * truth.RulesRight / samples, 1) << "%), network " << truth.NetworkRight
-            << " (" << Fixed(100.0 * truth.NetworkRight / samples, 1) << "%)\n";
+            << FixedNumber(100.0 * truth.RulesRight / samples, 1) << "%), network "
+            << truth.NetworkRight << " (" << FixedNumber(100.0 * truth.NetworkRight / samples, 1)
+            << "%)\n";
         return;
     }
     out << "output  rules rmse  rules r2  network rmse  network r2 (against the expected "
            "outputs)\n";
     for (int o = 0; o < rules_.Outputs(); ++o) {
         const std::size_t k = std::size_t(o);
-        out << names.Outputs[k] << "  " << Figure(truth.RulesRmse[k], 6) << "  "
-            << Figure(truth.RulesR2[k], 4) << "  " << Figure(truth.NetworkRmse[k], 6) << "  "
-            << Figure(truth.NetworkR2[k], 4) << '\n';
+        out << names.Outputs[k] << "  " << FixedNumber(truth.RulesRmse[k], 6) << "  "
+            << FixedNumber(truth.RulesR2[k], 4) << "  " << FixedNumber(truth.NetworkRmse[k], 6)
+            << "  " << FixedNumber(truth.NetworkR2[k], 4) << '\n';
     }
 }
 
@@ -332,22 +318,23 @@ void TFidelity::WriteReport(const TFidelityReport& report, std::ostream& out) co
         const TOutputFidelity& output = report.Outputs[o];
         const double share = report.Samples > 0 ? 100.0 * output.Silent / report.Samples : 0;
         const bool silent = output.Silent == report.Samples;
-        out << names.Outputs[o] << "  " << Figure(output.Rms, 6) << "  "
-            << (silent ? "n/a" : Fixed(output.Largest, 6)) << "  " << Fixed(share, 1) << "%\n";
+        out << names.Outputs[o] << "  " << FixedNumber(output.Rms, 6) << "  "
+            << (silent ? "n/a" : FixedNumber(output.Largest, 6)) << "  " << FixedNumber(share, 1)
+            << "%\n";
     }
     if (report.Classes.Compared) {
         const TClassAgreement& c = report.Classes;
         const double share = report.Samples > 0 ? 100.0 * c.Agreeing / report.Samples : 0;
         out << "class agreement " << c.Agreeing << " of " << report.Samples << " ("
-            << Fixed(share, 1) << "%), no rule active " << c.Silent << '\n';
+            << FixedNumber(share, 1) << "%), no rule active " << c.Silent << '\n';
     }
     if (report.Truth.Compared) WriteTruth(report, names, out);
     const TRuleStatistics& s = report.Statistics;
     out << "rules " << s.Rules << " (" << s.EngineRules << " engine rules)\n";
     out << "antecedents per rule: min " << s.MinAntecedents << ", mean "
-        << Fixed(s.MeanAntecedents, 2) << ", max " << s.MaxAntecedents << '\n';
+        << FixedNumber(s.MeanAntecedents, 2) << ", max " << s.MaxAntecedents << '\n';
     out << "consequents per rule: min " << s.MinConsequents << ", mean "
-        << Fixed(s.MeanConsequents, 2) << ", max " << s.MaxConsequents << '\n';
+        << FixedNumber(s.MeanConsequents, 2) << ", max " << s.MaxConsequents << '\n';
 }
 
 }  // namespace glean

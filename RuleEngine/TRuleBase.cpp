@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -139,6 +140,13 @@ std::string ExactNumber(double value) {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value);
     return std::string(text, result.ptr);
+}
+
+std::string FixedNumber(double value, int decimals, const char* notANumber) {
+    if (std::isnan(value)) return notANumber;
+    char text[400];  // enough for the largest double with a few decimals
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
 }
 
 TRuleBase::TRuleBase(const TFuzzyRuleSet& rules) : source_(rules) {

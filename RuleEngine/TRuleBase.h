@@ -64,6 +64,8 @@ double SingletonPeak(const TBasicMF& mf, const std::string& where);
 
 // The printed form of a double that reads back as the same double (shortest round trip).
 std::string ExactNumber(double value);
+// `value` with `decimals` decimals, as "%.*f" prints it; `notANumber` for NaN.
+std::string FixedNumber(double value, int decimals, const char* notANumber = "n/a");
 
 class TRuleBase {
 public:

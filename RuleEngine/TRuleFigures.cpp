@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <set>
@@ -19,15 +18,8 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-std::string Fixed(double value, int decimals) {
-    if (std::isnan(value)) return "-";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 std::string Share(int part, int whole) {
-    return whole > 0 ? Fixed(100.0 * part / whole, 1) + "%" : "-";
+    return whole > 0 ? FixedNumber(100.0 * part / whole, 1, "-") + "%" : "-";
 }
 
 std::string PairText(const std::vector<TRulePair>& pairs, const char* join) {
@@ -285,14 +277,16 @@ void WriteFigures(const TRuleBase& rules, const std::vector<TRuleFigure>& perRul
         << " against " << against << '\n';
     for (std::size_t r = 0; r < perRule.size(); ++r) {
         const TRuleFigure& figure = perRule[r];
-        out << r + 1 << "  " << figure.Supported << "  " << Fixed(figure.StrengthSum, 4) << "  "
-            << figure.Decided << "  "
-            << (classes ? Fixed(figure.Accuracy(), 4) : Fixed(figure.Rmse(), 6)) << '\n';
+        out << r + 1 << "  " << figure.Supported << "  " << FixedNumber(figure.StrengthSum, 4, "-")
+            << "  " << figure.Decided << "  "
+            << (classes ? FixedNumber(figure.Accuracy(), 4, "-")
+                        : FixedNumber(figure.Rmse(), 6, "-"))
+            << '\n';
     }
     out << "coverage: samples " << Share(base.Covered, base.Samples) << " (" << base.Covered
         << " of " << base.Samples << "), grid " << Share(base.GridCovered, base.GridSamples) << " ("
         << base.GridSamples << " points)\n";
-    out << "conditions per rule: mean " << Fixed(base.MeanConditions, 2) << ", largest "
+    out << "conditions per rule: mean " << FixedNumber(base.MeanConditions, 2, "-") << ", largest "
         << base.MostConditions << '\n';
     out << "terms per input (used of all):";
     for (std::size_t v = 0; v < base.Terms.size(); ++v) {
@@ -313,7 +307,7 @@ void WriteFigures(const TRuleBase& rules, const std::vector<TRuleFigure>& perRul
         return;
     }
     const TBasicMFSet& set = rules.InputSet(base.SimilarVariable);
-    out << "Jaccard " << Fixed(base.Similarity, 4) << ", " << set.Name << " "
+    out << "Jaccard " << FixedNumber(base.Similarity, 4, "-") << ", " << set.Name << " "
         << set.GetMF(base.SimilarFirst)->Name << " and " << set.GetMF(base.SimilarSecond)->Name
         << '\n';
 }

@@ -1,7 +1,6 @@
 #include "RuleEngine/TSimplifier.h"
 
 #include <cmath>
-#include <cstdio>
 #include <set>
 #include <tuple>
 
@@ -42,12 +41,6 @@ std::unique_ptr<TMFSetList> CopyList(const TMFSetList& list) {
     for (int v = 0; v < list.VariablesRepresented; ++v)
         if (const TBasicMFSet* set = list.GetMFSet(v)) copy->SetMFSet(v, CopySet(*set));
     return copy;
-}
-
-std::string Fixed(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", value);
-    return text;
 }
 
 // The figure from the rules' outputs and the reference, sample by sample.
@@ -259,7 +252,7 @@ public:
             }
             const std::string what = "merged the terms " + set.GetMF(first)->Name + " and " +
                                      set.GetMF(second)->Name + " of " + set.Name + " (Jaccard " +
-                                     Fixed(best) + ")";
+                                     FixedNumber(best, 6) + ")";
             rules_.InputMFList = std::move(trial->InputMFList);
             rules_.RuleList = std::move(trial->RuleList);
             std::erase_if(refused, [&](const auto& pair) { return std::get<0>(pair) == variable; });
@@ -355,8 +348,8 @@ private:
         const double before = result.Steps.empty() ? result.Start : result.Steps.back().After;
         result.Steps.push_back({what, before, after});
         if (settings_.Log) {
-            *settings_.Log << what << ": " << figure_->Name() << ' ' << Fixed(before) << " -> "
-                           << Fixed(after) << '\n';
+            *settings_.Log << what << ": " << figure_->Name() << ' ' << FixedNumber(before, 6)
+                           << " -> " << FixedNumber(after, 6) << '\n';
         }
     }
 
