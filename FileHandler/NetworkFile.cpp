@@ -579,7 +579,7 @@ std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::stri
     std::ifstream in;
     in.rdbuf()->pubsetbuf(buffer.get(), BufferSize);
     in.open(fileName, std::ios::binary);
-    if (!in) throw FileTools::Error("Error on File Open");
+    if (!in) throw FileTools::OpenError("Error on File Open");
     try {
         return ReadNetwork(tools, in);
     } catch (const FileTools::Error& error) {

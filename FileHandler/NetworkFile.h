@@ -45,8 +45,9 @@ inline constexpr std::int64_t ConnectionWeightLimit = std::int64_t{1} << 26;
 // --- Reading ---
 
 // Opens and reads the network file `fileName`; the caller owns the network. `params` is taken
-// over and released unread. Throws FileTools::Error ("Error on File Open" and every message of
-// ReadNetwork), without a stream: the file is closed when the error leaves.
+// over and released unread. Throws FileTools::OpenError ("Error on File Open") when the file
+// cannot be opened, FileTools::Error (every message of ReadNetwork) when it cannot be read, both
+// without a stream: the file is closed when the error leaves.
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(FileTools& tools, const std::string& fileName,
                                                std::unique_ptr<TKQstructure> params = nullptr);
 // Reads a network from `in` up to the end of input; the caller owns the network. `params` is

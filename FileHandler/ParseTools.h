@@ -71,6 +71,12 @@ public:
         std::string message_;
         std::istream* stream_;
     };
+    // A file that could not be opened at all, rather than one that breaks the syntax; callers
+    // that report the two alike catch Error.
+    class OpenError : public Error {
+    public:
+        using Error::Error;
+    };
 
     // The longest word the reader accepts.
     static constexpr std::size_t TokenBufferSize = 1024;

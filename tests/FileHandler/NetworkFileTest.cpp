@@ -144,7 +144,7 @@ TEST(NetworkFileReader, LoadNetworkFileOpensByName) {
     FileTools tools;
     auto network = LoadNetworkFile(tools, DataFile("fan.wts"), std::make_unique<TKQstructure>());
     EXPECT_EQ(network->GetNetworkType(), "Ombra");
-    EXPECT_THROW_TEXT(LoadNetworkFile(tools, DataFile("no-such-file.wts")), FileTools::Error,
+    EXPECT_THROW_TEXT(LoadNetworkFile(tools, DataFile("no-such-file.wts")), FileTools::OpenError,
                       "Error on File Open");
     try {
         LoadNetworkFile(tools, DataFile("malformed/layer-slot-empty.wts"));
@@ -152,6 +152,7 @@ TEST(NetworkFileReader, LoadNetworkFileOpensByName) {
     } catch (const FileTools::Error& e) {
         EXPECT_EQ(e.Message(), "Layer not defined");
         EXPECT_FALSE(e.HasStream());  // the file it was read from is closed
+        EXPECT_EQ(dynamic_cast<const FileTools::OpenError*>(&e), nullptr);  // opened, then refused
     }
 }
 
