@@ -258,4 +258,13 @@ std::unique_ptr<TMFSetList> TFuzzyMFFiler::LoadMFList(std::istream& in,
     return TListReader(in).List(enclosing);
 }
 
+std::vector<std::pair<std::string_view, double>> TFuzzyMFFiler::Parameters(const TBasicMF& mf) {
+    std::vector<std::pair<std::string_view, double>> parameters;
+    if (const Shape* shape = FindShape(mf.Type)) {
+        for (const Parameter& p : shape->parameters)
+            parameters.emplace_back(p.key, mf.*p.field);
+    }
+    return parameters;
+}
+
 }  // namespace glean

@@ -25,6 +25,9 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "FuzzySets/TMFSetList.h"
 
@@ -45,6 +48,9 @@ public:
     // range. Nothing read is kept when it throws.
     static std::unique_ptr<TMFSetList> LoadMFList(std::istream& in,
                                                   const std::string* enclosing = nullptr);
+    // The parameters of mf under the keys of its parameter line, in that order; empty for an MF
+    // of none of the five types.
+    static std::vector<std::pair<std::string_view, double>> Parameters(const TBasicMF& mf);
 };
 
 }  // namespace glean

@@ -5,6 +5,9 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "FileHandler/ParseTools.h"
 #include "support/TestSupport.h"
@@ -176,6 +179,30 @@ TEST(LoadMFList, EveryTypeRoundTripsAndKeywordsIgnoreCase) {
     // What the reader built writes the same list again (types as the file spelt them).
     const auto again = Loaded(Saved(*list));
     EXPECT_EQ(Saved(*again), Saved(*list));
+}
+
+TEST(MFParameters, EveryTypeUnderTheKeysOfItsParameterLine) {
+    using Parameters = std::vector<std::pair<std::string_view, double>>;
+    const auto list = Loaded(ListWithSet(
+        "[Name=X Index=0 Type=Mixed][LowerBound=0 UpperBound=1][NumberOfMF=5]",
+        "[MF][Name=A Index=0 Type=Singleton][Centre = 0.1][~MF]"
+        "[MF][Name=B Index=1 Type=triangular][LeftBound=0 Centre=0.2 RightBound=0.3][~MF]"
+        "[MF][Name=C Index=2 Type=Rectangular][LeftBound=0.4 RightBound=0.5][~MF]"
+        "[MF][Name=D Index=3 Type=LeftShoulderedTriangular][Centre=0.6 RightBound=0.7][~MF]"
+        "[MF][Name=E Index=4 Type=RightShoulderedTriangular][LeftBound=0.8 Centre=0.9][~MF]"));
+    const Parameters expected[] = {
+        {{"Centre", 0.1}},
+        {{"LeftBound", 0}, {"Centre", 0.2}, {"RightBound", 0.3}},
+        {{"LeftBound", 0.4}, {"RightBound", 0.5}},
+        {{"Centre", 0.6}, {"RightBound", 0.7}},
+        {{"LeftBound", 0.8}, {"Centre", 0.9}},
+    };
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(TFuzzyMFFiler::Parameters(*list->GetMFSet(0)->GetMF(i)), expected[i]) << i;
+    }
+    TSingletonMF unknown("U");
+    unknown.Type = "Gaussian";
+    EXPECT_EQ(TFuzzyMFFiler::Parameters(unknown), Parameters{});
 }
 
 TEST(LoadMFList, MFsLandAtTheirIndexSetsAtTheirBlockPosition) {
