@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -334,18 +335,34 @@ TRuleFileWriter::TRuleFileWriter(FileTools& tools, std::ostream& out, const TFuz
 TRuleFileWriter::~TRuleFileWriter() = default;
 
 void TRuleFileWriter::Write(const TRule& rule) {
-    TRuleText& text = *text_;
+    AppendRule(*text_, rule, *inputs_, *outputs_);
+    text_->EndLine();
+    text_->EndLine();
+}
+
+std::string TRuleFileWriter::RuleText(const TFuzzyRuleSet& rules, const TRule& rule) {
+    GLEAN_CHECK(rules.InputMFList != nullptr);
+    GLEAN_CHECK(rules.OutputMFList != nullptr);
+    std::ostringstream out;
+    TRuleText text(out);
+    TAtomHeads inputs(*rules.InputMFList);
+    TAtomHeads outputs(*rules.OutputMFList);
+    AppendRule(text, rule, inputs, outputs);
+    text.Flush();
+    return out.str();
+}
+
+void TRuleFileWriter::AppendRule(TRuleText& text, const TRule& rule, TAtomHeads& inputs,
+                                 TAtomHeads& outputs) {
     text.Append("if ");
     if (rule.Antecedent) {
-        AppendExpression(text, *rule.Antecedent, 0, *inputs_);
+        AppendExpression(text, *rule.Antecedent, 0, inputs);
     } else {
         text.Append("NULL");
     }
     text.EndLine();
     text.Append("  then ");
-    AppendConsequences(text, rule.ConsequenceList.get(), *outputs_);
-    text.EndLine();
-    text.EndLine();
+    AppendConsequences(text, rule.ConsequenceList.get(), outputs);
 }
 
 void TRuleFileWriter::Finish() {

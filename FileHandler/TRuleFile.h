@@ -85,8 +85,15 @@ public:
     void Write(const TRule& rule);
     void Finish();
 
+    // The lines of one rule as the rule file holds them, "if ...\n  then ...", without a line
+    // end after them; the atoms point into the MF lists of `rules`. Fails as Write does.
+    static std::string RuleText(const TFuzzyRuleSet& rules, const TRule& rule);
+
 private:
     class TAtomHeads;
+
+    static void AppendRule(TRuleText& text, const TRule& rule, TAtomHeads& inputs,
+                           TAtomHeads& outputs);
 
     FileTools& tools_;
     std::ostream& out_;

@@ -198,6 +198,20 @@ TEST(SaveRules, ARuleAtATimeGivesTheSameBytesAndOneFlush) {
     EXPECT_NE(buffer.str().find("if <InputB is not D 0.25>\n"), std::string::npos);
 }
 
+TEST(SaveRules, RuleTextIsThatRulesLinesInTheFile) {
+    auto rules = std::make_unique<TRuleList>("Ombra", 0);
+    AddRule(*rules, List("and", Exprs(Atom(0, 0, 0.5), Atom(1, 1, 0.7))), {{0, 1, 0.9, false}});
+    AddRule(*rules, Atom(1, 1, 0.25, true), {});
+    AddRule(*rules, TRuleExpression(), {{0, 0, 1e-7, false}});
+    const TFuzzyRuleSet set = RuleSet(std::move(rules));
+    EXPECT_EQ(TRuleFileWriter::RuleText(set, set.RuleList->GetRule(0)),
+              "if <InputA is A 0.5> and <InputB is D 0.7>\n  then <OutputA is B 0.9>");
+    std::string lines;
+    for (int i = 0; i < set.RuleList->numRules(); ++i)
+        lines += TRuleFileWriter::RuleText(set, set.RuleList->GetRule(i)) + "\n\n";
+    EXPECT_NE(Saved(set).find("[RuleList]\n\n" + lines + "[~RuleList]"), std::string::npos);
+}
+
 TEST(SaveRules, ManyRulesAndLinesLongerThanTheWritersBufferComeBackWhole) {
     auto rules = std::make_unique<TRuleList>("Ombra", 0);
     for (int r = 0; r < 5000; ++r) {
