@@ -77,29 +77,21 @@ std::unique_ptr<TKQstructure> ThresholdParams(const GleanParameters& parameters)
     return params;
 }
 
-// An extraction checked and named, before the rule file is touched: the MF lists are built and
-// the thresholds read, so writing can only fail at the stream.
-class RuleFileWriter {
-public:
-    RuleFileWriter(TBasicNetwork& network, const TOmbraLabel* labels,
-                   const GleanParameters& parameters)
-        : network_(RequireOmbra(network)),
-          thresholds_(BeginExtraction(network_, ruleSet_, ThresholdParams(parameters), labels)) {}
+std::unique_ptr<TOmbraLabel> LabelsOf(const GleanParameters& parameters) {
+    if (!parameters.LabelFile) return nullptr;
+    std::ifstream labelFile(*parameters.LabelFile);
+    if (!labelFile) throw FileAccessError("Unable to open label file " + *parameters.LabelFile);
+    std::unique_ptr<TOmbraLabel> labels = LoadLabels(labelFile);
+    GLEAN_CHECK_TEXT(labels != nullptr, "PtrLblNames != 0");
+    return labels;
+}
 
-    // Writes the rule file, each rule as soon as it is extracted, so that a network of many
-    // thousand rules never has its whole rule set in memory.
-    void Write(std::ostream& out) {
-        FileTools ruleTools;
-        TRuleFileWriter writer(ruleTools, out, *ruleSet_);
-        ForEachRule(network_, thresholds_, [&writer](const TRule& rule) { writer.Write(rule); });
-        writer.Finish();
-    }
-
-private:
-    TOmbra& network_;
-    std::unique_ptr<TFuzzyRuleSet> ruleSet_;
-    TExtractionThresholds thresholds_;
-};
+std::unique_ptr<TBasicNetwork> NetworkOf(const GleanParameters& parameters) {
+    FileTools networkTools;
+    std::unique_ptr<TBasicNetwork> network = LoadNetworkFile(networkTools, parameters.WeightFile);
+    GLEAN_CHECK_TEXT(network != nullptr, "PtrFunSource != 0");
+    return network;
+}
 }  // namespace
 
 void ReadParameters(std::istream& in, GleanParameters& parameters) {
@@ -155,35 +147,11 @@ std::string RuleFileClash(const GleanParameters& parameters, const std::string& 
 }
 
 int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ostream& err) {
-    FileTools networkTools;
     try {
-        const std::unique_ptr<TBasicNetwork> network =
-            LoadNetworkFile(networkTools, parameters.WeightFile);
-        GLEAN_CHECK_TEXT(network != nullptr, "PtrFunSource != 0");
-        std::unique_ptr<TOmbraLabel> labels;
-        if (parameters.LabelFile) {
-            std::ifstream labelFile(*parameters.LabelFile);
-            if (!labelFile) return Fail(err, "Unable to open label file " + *parameters.LabelFile);
-            labels = LoadLabels(labelFile);
-            GLEAN_CHECK_TEXT(labels != nullptr, "PtrLblNames != 0");
-        }
-        RuleFileWriter writer(*network, labels.get(), parameters);
-        // Made only now, so that a failed extraction costs no file at all. The rules go to a
-        // temporary file that replaces the rule file once complete: a failure or a kill on the
-        // way leaves an earlier rule file as it was.
-        std::optional<TAtomicFile> ruleFile;
-        try {
-            ruleFile.emplace(parameters.RuleFile);
-        } catch (const TAtomicFile::Error&) {
-            return Fail(err, "Unable to open file " + parameters.RuleFile);
-        }
-        writer.Write(ruleFile->Stream());
-        try {
-            ruleFile->Commit();
-        } catch (const TAtomicFile::Error&) {
-            return Fail(err, "Unable to write file " + parameters.RuleFile);
-        }
+        TGleanRules(parameters).Save(parameters.RuleFile);
         return 0;
+    } catch (const FileAccessError& error) {
+        return Fail(err, error.what());
     } catch (const FileTools::Error& error) {
         // Unlike the other failures, on standard output: scripts and callers look for it there.
         out << error.Message() << std::endl;
@@ -200,10 +168,89 @@ int RunExtraction(const GleanParameters& parameters, std::ostream& out, std::ost
 void ExtractRuleFile(std::istream& weights, std::istream* labels, const GleanParameters& parameters,
                      std::ostream& rules) {
     FileTools networkTools;
-    const std::unique_ptr<TBasicNetwork> network = ReadNetwork(networkTools, weights);
-    std::unique_ptr<TOmbraLabel> names;
-    if (labels != nullptr) names = LoadLabels(*labels);
-    RuleFileWriter(*network, names.get(), parameters).Write(rules);
+    std::unique_ptr<TBasicNetwork> network = ReadNetwork(networkTools, weights);
+    TGleanRules(std::move(network), labels != nullptr ? LoadLabels(*labels) : nullptr, parameters)
+        .Write(rules);
+}
+
+TGleanRules::TGleanRules(const GleanParameters& parameters) : network_(NetworkOf(parameters)) {
+    Begin(LabelsOf(parameters).get(), parameters);
+}
+
+TGleanRules::TGleanRules(std::unique_ptr<TBasicNetwork> network,
+                         std::unique_ptr<TOmbraLabel> labels, const GleanParameters& parameters)
+    : network_(std::move(network)) {
+    Begin(labels.get(), parameters);
+}
+
+void TGleanRules::Begin(const TOmbraLabel* labels, const GleanParameters& parameters) {
+    ombra_ = &RequireOmbra(*network_);
+    thresholds_ = BeginExtraction(*ombra_, variables_, ThresholdParams(parameters), labels);
+}
+
+TGleanRules::TGleanRules(std::shared_ptr<const TFuzzyRuleSet> rules) : rules_(std::move(rules)) {
+    GLEAN_CHECK(rules_ != nullptr && rules_->InputMFList && rules_->RuleList &&
+                rules_->OutputMFList);
+}
+
+TGleanRules::~TGleanRules() = default;
+
+std::unique_ptr<TGleanRules> TGleanRules::FromRuleFile(const std::string& fileName) {
+    std::ifstream in(fileName);
+    if (!in) throw FileAccessError("Unable to open rule file " + fileName);
+    FileTools tools;
+    return std::make_unique<TGleanRules>(TRuleFile::LoadRules(tools, in));
+}
+
+const TMFSetList& TGleanRules::Inputs() const {
+    return rules_ ? *rules_->InputMFList : *variables_->InputMFList;
+}
+
+const TMFSetList& TGleanRules::Outputs() const {
+    return rules_ ? *rules_->OutputMFList : *variables_->OutputMFList;
+}
+
+const TFuzzyRuleSet& TGleanRules::Rules() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!rules_) {
+        variables_->RuleList =
+            BuildRuleList(*ombra_, thresholds_.thresholdIn, thresholds_.thresholdOut);
+        rules_ = std::move(variables_);
+        ombra_ = nullptr;
+        network_.reset();
+    }
+    return *rules_;
+}
+
+void TGleanRules::Write(std::ostream& out) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    FileTools ruleTools;
+    if (rules_) {
+        TRuleFile::SaveRules(ruleTools, out, *rules_);
+        return;
+    }
+    // Each rule is written as soon as it is extracted, so that a network of many thousand rules
+    // never has its whole rule set in memory.
+    TRuleFileWriter writer(ruleTools, out, *variables_);
+    ForEachRule(*ombra_, thresholds_, [&writer](const TRule& rule) { writer.Write(rule); });
+    writer.Finish();
+}
+
+void TGleanRules::Save(const std::string& fileName) {
+    // The rules go to a temporary file that replaces the rule file once complete: a failure or
+    // a kill on the way leaves an earlier rule file as it was.
+    std::optional<TAtomicFile> file;
+    try {
+        file.emplace(fileName);
+    } catch (const TAtomicFile::Error&) {
+        throw FileAccessError("Unable to open file " + fileName);
+    }
+    Write(file->Stream());
+    try {
+        file->Commit();
+    } catch (const TAtomicFile::Error&) {
+        throw FileAccessError("Unable to write file " + fileName);
+    }
 }
 
 }  // namespace glean

@@ -149,6 +149,58 @@ TEST(ExtractRuleFile, RunsTheWholeJobOnStreams) {
     EXPECT_EQ(rules.str(), ReadWhole(data + "cases/run_labels_both_thresholds/expected/rules.out"));
 }
 
+// The tiny network of the end-to-end cases with its labels and both thresholds at 0.5.
+GleanParameters TinyParameters() {
+    const std::string data = std::string(GLEAN_TEST_DATA) + "/../e2e/data/";
+    GleanParameters parameters;
+    parameters.WeightFile = data + "tiny.wts";
+    parameters.LabelFile = data + "tiny.lbl";
+    parameters.ThresholdIn = 0.5;
+    parameters.ThresholdOut = 0.5;
+    return parameters;
+}
+
+std::string Written(TGleanRules& rules) {
+    std::ostringstream out;
+    rules.Write(out);
+    return out.str();
+}
+
+TEST(GleanRules, StreamedAndHeldRulesWriteTheProgramsFile) {
+    const std::string expected = ReadWhole(std::string(GLEAN_TEST_DATA) +
+                                           "/../e2e/cases/run_labels_both_thresholds/expected/"
+                                           "rules.out");
+    TGleanRules rules(TinyParameters());
+    EXPECT_EQ(rules.Inputs().GetMFSet(0)->Name, "Level");  // named before any rule is made
+    EXPECT_EQ(Written(rules), expected);
+    EXPECT_EQ(Written(rules), expected);  // streaming leaves the network as it was
+    const TFuzzyRuleSet& held = rules.Rules();
+    EXPECT_EQ(&rules.Rules(), &held);
+    EXPECT_EQ(held.RuleList->numRules(), 1);
+    EXPECT_EQ(Written(rules), expected);
+    EXPECT_EQ(&rules.Outputs(), held.OutputMFList.get());
+
+    const std::string file = testing::TempDir() + "glean-rules.rul";
+    rules.Save(file);
+    const std::unique_ptr<TGleanRules> read = TGleanRules::FromRuleFile(file);
+    EXPECT_EQ(Written(*read), expected);
+}
+
+TEST(GleanRules, FilesThatCannotBeOpenedOrWritten) {
+    GleanParameters parameters = TinyParameters();
+    parameters.LabelFile = "no-such.lbl";
+    EXPECT_THROW_TEXT(TGleanRules{parameters}, FileAccessError,
+                      "Unable to open label file no-such.lbl");
+    parameters.WeightFile = "no-such.wts";  // the weight file is read first
+    EXPECT_THROW_TEXT(TGleanRules{parameters}, FileTools::OpenError, "Error on File Open");
+    EXPECT_THROW_TEXT(TGleanRules::FromRuleFile("no-such.rul"), FileAccessError,
+                      "Unable to open rule file no-such.rul");
+    TGleanRules rules(TinyParameters());
+    EXPECT_THROW_TEXT(rules.Save("no-such-folder/x.rul"), FileAccessError,
+                      "Unable to open file no-such-folder/x.rul");
+    EXPECT_THROW_TEXT(rules.Save("/dev/full"), FileAccessError, "Unable to write file /dev/full");
+}
+
 TEST(ExtractRuleFile, ReportsFailuresAsExceptions) {
     std::istringstream notANetwork("[DataSet]");
     std::ostringstream rules;
