@@ -39,6 +39,25 @@ int LargestOutput(std::span<const double> values) {
     return largest;
 }
 
+void ClassProbabilities(std::span<const double> outputs, std::span<double> probabilities) {
+    GLEAN_CHECK(probabilities.size() == outputs.size());
+    double sum = 0;
+    int valued = 0;
+    for (double value : outputs) {
+        if (std::isnan(value)) continue;
+        sum += value;
+        ++valued;
+    }
+    GLEAN_CHECK(valued > 0);
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (std::isnan(outputs[i])) {
+            probabilities[i] = 0;
+        } else {
+            probabilities[i] = sum > 0 ? outputs[i] / sum : 1.0 / valued;
+        }
+    }
+}
+
 const char* ConjunctionName(TConjunction conjunction) {
     return conjunction == TConjunction::Minimum ? "minimum" : "product";
 }

@@ -29,6 +29,11 @@ const char* OutputModeName(TOutputMode mode);           // "singletons" or "tria
 // The class a rule base's (or a network's) outputs pick: the position of the largest value that
 // is not NaN, the first of equals; -1 when every value is NaN.
 int LargestOutput(std::span<const double> values);
+// A rule base's outputs for classes read as probabilities: each output over their sum, an output
+// without value (NaN) as 0; when they sum to 0, equal shares of the outputs with a value. The
+// largest probability is that of LargestOutput's class. Requires every output 0 or more or NaN,
+// at least one with a value, and as many probabilities as outputs (checked).
+void ClassProbabilities(std::span<const double> outputs, std::span<double> probabilities);
 
 class TRuleEvaluator {
 public:

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -99,6 +100,32 @@ TEST(TRuleEvaluator, NamesOfConjunctionsAndModes) {
                       "unknown conjunction \"max\" (minimum or product)");
     EXPECT_THROW_TEXT(OutputModeNamed("bells"), ExportError,
                       "unknown output mode \"bells\" (singletons or triangles)");
+}
+
+TEST(ClassProbabilities, SharesOfTheOutputsAndTheClassOfTheLargest) {
+    const double nan = std::nan("");
+    struct Row {
+        std::vector<double> outputs, probabilities;
+    };
+    const Row rows[] = {
+        {{0.25, 0.75}, {0.25, 0.75}},
+        {{0.5, 0.5, 0.25}, {0.4, 0.4, 0.2}},  // equal largest: the first is the class
+        {{nan, 0.5, 0}, {0, 1, 0}},
+        {{0, nan, 0}, {0.5, 0, 0.5}},  // a sum of 0: equal shares of the outputs with a value
+        {{nan, 0, 0, 0}, {0, 1.0 / 3, 1.0 / 3, 1.0 / 3}},
+        {{0.7}, {1}},
+    };
+    for (const Row& row : rows) {
+        std::vector<double> probabilities(row.outputs.size(), -1);
+        ClassProbabilities(row.outputs, probabilities);
+        EXPECT_EQ(probabilities, row.probabilities);
+        const auto largest = std::max_element(probabilities.begin(), probabilities.end());
+        EXPECT_EQ(largest - probabilities.begin(), LargestOutput(row.outputs));
+    }
+    std::vector<double> two(2);
+    EXPECT_CHECK_FAILS(ClassProbabilities(std::vector<double>{nan, nan}, two), "valued > 0");
+    EXPECT_CHECK_FAILS(ClassProbabilities(std::vector<double>{0.5}, two),
+                       "probabilities.size() == outputs.size()");
 }
 
 }  // namespace
