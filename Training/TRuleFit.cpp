@@ -5,6 +5,8 @@
 #include <limits>
 #include <ostream>
 
+#include "FileHandler/LabelFile.h"
+#include "FileHandler/NetworkFile.h"
 #include "KQmessage/Check.h"
 #include "KQmessage/TException.h"
 #include "KQmessage/TKQstructure.h"
@@ -19,16 +21,14 @@ namespace glean {
 
 namespace {
 
-constexpr int kLeastRows = 10;
-
 [[noreturn]] void Refuse(const std::string& message) {
     throw TException(message, "Bad Data", "FitRuleModel");
 }
 
 void CheckTable(const TFitTable& table) {
     if (table.InputNames.empty()) Refuse("No input columns");
-    if (table.Size() < std::size_t(kLeastRows)) {
-        Refuse("Need at least " + std::to_string(kLeastRows) + " rows, got " +
+    if (table.Size() < std::size_t(kLeastFitRows)) {
+        Refuse("Need at least " + std::to_string(kLeastFitRows) + " rows, got " +
                std::to_string(table.Size()));
     }
     for (std::size_t i = 0; i < table.Size(); ++i) {
@@ -149,6 +149,13 @@ std::unique_ptr<TFuzzyRuleSet> Extract(TOmbra& network, const TOmbraLabel& label
     std::unique_ptr<TFuzzyRuleSet> rules;
     ExtractRules(network, rules, std::move(params), &labels);
     return rules;
+}
+
+// Reads the rules off the model's network: as they are, and in the units of the data.
+void ReadOffRules(TRuleModel& model) {
+    model.Rules = Extract(*model.Network, *model.Labels);
+    model.OriginalRules = Extract(*model.Network, *model.Labels);
+    ToOriginalUnits(*model.OriginalRules, model.InputRanges(), model.OutputRanges());
 }
 
 std::vector<double> ScaledRow(std::span<const double> row, const std::vector<TValueRange>& ranges) {
@@ -294,7 +301,7 @@ TRuleModel FitRuleModel(const TFitTable& table, const TFitSettings& settings) {
     const TDistilling distilling{settings.Seed, settings.Progress, settings.ReportEvery};
     model.Network = MakeRuleNetwork(base, rows, distilling);
     model.Labels = MakeLabels(table, base);
-    model.Rules = Extract(*model.Network, *model.Labels);
+    ReadOffRules(model);
     GLEAN_CHECK(model.Rules->RuleList->numRules() == int(base.Rules.size()));
     if (settings.SimplifyBudget) {
         TSimplifySettings simplify;
@@ -305,11 +312,47 @@ TRuleModel FitRuleModel(const TFitTable& table, const TFitSettings& settings) {
             Simplify(*model.Rules, FigureRows(rows, table, model.OutputRanges()), simplify);
         base = Simplified(base, *model.Rules, model.Simplification->Kept);
         model.Network = MakeRuleNetwork(base, rows, distilling);
-        model.Rules = Extract(*model.Network, *model.Labels);
+        ReadOffRules(model);
         GLEAN_CHECK(model.Rules->RuleList->numRules() == int(base.Rules.size()));
     }
-    model.OriginalRules = Extract(*model.Network, *model.Labels);
-    ToOriginalUnits(*model.OriginalRules, model.InputRanges(), model.OutputRanges());
+    return model;
+}
+
+void WriteRuleModel(const TRuleModel& model, std::ostream& weights, std::ostream& labels) {
+    FileTools tools;
+    WriteNetwork(tools, weights, *model.Network);
+    SaveLabels(labels, *model.Labels);
+}
+
+std::vector<std::vector<double>> ModelWeights(const TRuleModel& model) {
+    std::vector<std::vector<double>> layers;
+    for (int layer = kInputCentres; layer <= kOutputCentres; ++layer)
+        layers.push_back(model.Network->GetWeightLayer(layer));
+    return layers;
+}
+
+TRuleModel ReadRuleModel(std::istream& weights, std::istream& labels,
+                         std::vector<TColumnScale> scaling,
+                         const std::vector<std::vector<double>>* exactWeights) {
+    TRuleModel model;
+    FileTools tools;
+    std::unique_ptr<TBasicNetwork> network = ReadNetwork(tools, weights);
+    TOmbra& ombra = RequireOmbra(*network);
+    network.release();
+    model.Network.reset(&ombra);
+    if (exactWeights != nullptr) {
+        if (exactWeights->size() != std::size_t(kOutputCentres - kInputCentres + 1))
+            throw TException("Weights do not fit the network", "Bad Data", "ReadRuleModel");
+        for (int layer = kInputCentres; layer <= kOutputCentres; ++layer) {
+            const std::vector<double>& values = (*exactWeights)[std::size_t(layer - kInputCentres)];
+            if (values.size() != ombra.GetWeightLayer(layer).size())
+                throw TException("Weights do not fit the network", "Bad Data", "ReadRuleModel");
+            ombra.SetWeightLayer(layer, values);
+        }
+    }
+    model.Labels = LoadLabels(labels);
+    model.Scaling = std::move(scaling);
+    ReadOffRules(model);
     return model;
 }
 
@@ -338,6 +381,17 @@ std::vector<std::vector<double>> RuleOutputs(const TRuleModel& model,
         std::vector<double> answer(std::size_t(base.Outputs()));
         evaluator.Evaluate(row, answer);
         answers.push_back(std::move(answer));
+    }
+    return answers;
+}
+
+std::vector<std::vector<double>> RuleAnswers(const TRuleModel& model,
+                                             const std::vector<std::vector<double>>& rows,
+                                             std::span<const double> fallback) {
+    std::vector<std::vector<double>> answers = RuleOutputs(model, rows);
+    for (std::vector<double>& answer : answers) {
+        GLEAN_CHECK(fallback.size() == answer.size());
+        if (LargestOutput(answer) < 0) answer.assign(fallback.begin(), fallback.end());
     }
     return answers;
 }

@@ -19,6 +19,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@
 #include "Training/TRuleSearch.h"
 
 namespace glean {
+
+// The fewest rows a model is fitted on.
+inline constexpr int kLeastFitRows = 10;
 
 // Rows in the units of the data, and what they should predict.
 struct TFitTable {
@@ -93,10 +97,31 @@ std::vector<std::vector<double>> NetworkOutputs(const TRuleModel& model,
 std::vector<std::vector<double>> RuleOutputs(const TRuleModel& model,
                                              const std::vector<std::vector<double>>& rows);
 
+// RuleOutputs, where a row on which no rule fires for any output takes `fallback` (one value per
+// output, checked) instead: an answer for every row.
+std::vector<std::vector<double>> RuleAnswers(const TRuleModel& model,
+                                             const std::vector<std::vector<double>>& rows,
+                                             std::span<const double> fallback);
+
 // Fits a model. Throws TException (kind "Bad Data", operation "FitRuleModel") for a table
-// without inputs, with fewer than 10 rows, a row of another width, a value that is not finite,
-// a class out of range, fewer than two classes or a target that does not vary.
+// without inputs, with fewer than kLeastFitRows rows, a row of another width, a value that is not
+// finite, a class out of range, fewer than two classes or a target that does not vary.
 TRuleModel FitRuleModel(const TFitTable& table, const TFitSettings& settings);
+
+// Writes what ReadRuleModel needs besides the scaling and the exact weights: the network as a
+// weight file, the labels as a labels file.
+void WriteRuleModel(const TRuleModel& model, std::ostream& weights, std::ostream& labels);
+// Every weight of the model's network, exactly (the weight file keeps fifteen significant
+// digits): its weight layers kInputCentres to kOutputCentres in GetWeightLayer's order.
+std::vector<std::vector<double>> ModelWeights(const TRuleModel& model);
+// The model again from what WriteRuleModel wrote, its scaling and its exact weights (null: those
+// of the weight file), its rules read off the network as FitRuleModel reads them (Shape is not
+// kept). Throws what ReadNetwork, LoadLabels and the extraction throw, TException ("Weights do
+// not fit the network", kind "Bad Data", operation "ReadRuleModel"), and ExportError for a
+// scaling that does not fit the network.
+TRuleModel ReadRuleModel(std::istream& weights, std::istream& labels,
+                         std::vector<TColumnScale> scaling,
+                         const std::vector<std::vector<double>>* exactWeights = nullptr);
 
 // How a model does on rows in the units of the data.
 struct TModelFigures {
