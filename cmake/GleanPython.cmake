@@ -6,14 +6,15 @@
 # which the package and its tests use. Set Python3_EXECUTABLE to choose another.
 #
 # Not in sanitizer builds: a module built with AddressSanitizer only loads into an interpreter
-# started with the sanitizer's run-time preloaded, so there the Python tests are left out.
+# started with the sanitizer's run-time preloaded, so there the Python tests are left out. Nor,
+# by default, when Glean is another project's subproject.
 
 if(NOT DEFINED Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
   set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "The Python interpreter of the module")
 endif()
 
 set(glean_python_default OFF)
-if(NOT GLEAN_SANITIZE AND NOT GLEAN_FUZZ)
+if(PROJECT_IS_TOP_LEVEL AND NOT GLEAN_SANITIZE AND NOT GLEAN_FUZZ)
   find_package(Python3 COMPONENTS Interpreter Development.Module QUIET)
   if(Python3_FOUND)
     find_package(pybind11 CONFIG QUIET)
