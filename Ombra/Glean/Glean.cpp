@@ -186,11 +186,13 @@ TGleanRules::TGleanRules(std::unique_ptr<TBasicNetwork> network,
 void TGleanRules::Begin(const TOmbraLabel* labels, const GleanParameters& parameters) {
     ombra_ = &RequireOmbra(*network_);
     thresholds_ = BeginExtraction(*ombra_, variables_, ThresholdParams(parameters), labels);
+    set_ = variables_.get();
 }
 
 TGleanRules::TGleanRules(std::shared_ptr<const TFuzzyRuleSet> rules) : rules_(std::move(rules)) {
     GLEAN_CHECK(rules_ != nullptr && rules_->InputMFList && rules_->RuleList &&
                 rules_->OutputMFList);
+    set_ = rules_.get();
 }
 
 TGleanRules::~TGleanRules() = default;
@@ -203,11 +205,11 @@ std::unique_ptr<TGleanRules> TGleanRules::FromRuleFile(const std::string& fileNa
 }
 
 const TMFSetList& TGleanRules::Inputs() const {
-    return rules_ ? *rules_->InputMFList : *variables_->InputMFList;
+    return *set_->InputMFList;
 }
 
 const TMFSetList& TGleanRules::Outputs() const {
-    return rules_ ? *rules_->OutputMFList : *variables_->OutputMFList;
+    return *set_->OutputMFList;
 }
 
 const TFuzzyRuleSet& TGleanRules::Rules() {

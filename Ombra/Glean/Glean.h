@@ -96,6 +96,7 @@ private:
     TExtractionThresholds thresholds_;
     std::unique_ptr<TFuzzyRuleSet> variables_;    // while network_ lives: the MF lists
     std::shared_ptr<const TFuzzyRuleSet> rules_;  // once the rules are held
+    const TFuzzyRuleSet* set_ = nullptr;          // either of them: its MF lists never change
 };
 
 // Reads a parameter file to its end into parameters. A file key at the very end of the file,
