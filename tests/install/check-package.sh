@@ -60,6 +60,14 @@ while IFS= read -r folder; do
   expected+=("./usr/lib/libglean-$name.a")
 done < <(find "${folders[@]}" -name '*.cpp' -printf '%h\n' | sort -u)
 
+# The Python package, where the build makes it, in the folder Debian's python3 searches.
+if grep -qx "GLEAN_PYTHON:BOOL=ON" "$build/CMakeCache.txt"; then
+  python_folder=$(sed -n 's/^GLEAN_PYTHON_INSTALL_DIR:STRING=//p' "$build/CMakeCache.txt")
+  expected+=("./usr/$python_folder/glean/__init__.py")
+  suffix=$(/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
+  expected+=("./usr/$python_folder/glean/_core$suffix")
+fi
+
 for path in "${expected[@]}"; do
   grep -qx -- "$path" "$work/contents.txt" || fail "not in the package: $path"
 done
