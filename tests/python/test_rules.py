@@ -82,8 +82,9 @@ def test_evaluate_gives_the_fidelity_tables_rule_outputs(conjunction, outputs, r
                                                          tmp_path):
     fan = EXAMPLES / "fan"
     run_tool("fidelity", fan / "fan.wts", fan / "fan.rul", "--data", fan / "samples.dat",
-             "--conjunction", conjunction, "--outputs", outputs, "--table", tmp_path / "t.txt")
-    table = np.loadtxt(tmp_path / "t.txt", skiprows=1)  # inputs, rule outputs, network outputs
+             "--conjunction", conjunction, "--outputs", outputs, "--table", tmp_path / "t.csv")
+    # CSV: the inputs, the rule outputs, the network outputs.
+    table = np.loadtxt(tmp_path / "t.csv", delimiter=",", skiprows=1)
     rules = glean.read_rules(fan / "fan.rul")
     outputs_of_rules = rules.evaluate(table[:, :2], conjunction=conjunction, outputs=outputs)
     np.testing.assert_array_equal(outputs_of_rules, table[:, 2:3])
