@@ -30,7 +30,7 @@ _COMMON_PARAMETERS = """
         is 2 or more.
     random_state : int, RandomState instance or None, default={seed}
         The seed of the jitter of the rows the network is trained on. An int is the seed
-        itself (the default is the library's own seed); a RandomState instance or
+        itself (the default is that of ``GleanTool fit``); a RandomState instance or
         None draw one from that generator or from NumPy's global one.
 """.format(**_DEFAULTS)
 
