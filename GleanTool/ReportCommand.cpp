@@ -14,6 +14,11 @@ namespace {
 
 constexpr const char* kOptions[] = {"weights", "data", "scale", "conjunction", "outputs"};
 
+std::string OptionOrNone(const TToolArguments& arguments, const char* name) {
+    const std::string* value = arguments.Value(name);
+    return value ? *value : std::string();
+}
+
 std::string FileName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
@@ -27,6 +32,11 @@ int RunReport(std::span<const std::string> words, std::ostream& out) {
     content.Conjunction = ConjunctionOption(arguments);
     content.Mode = OutputModeOption(arguments);
     const std::string& rulesFile = arguments.Positional[0];
+    const TToolFile inputs[] = {{"rule file", rulesFile},
+                                {"weight file", OptionOrNone(arguments, "weights")},
+                                {"data set", OptionOrNone(arguments, "data")},
+                                {"scaling file", OptionOrNone(arguments, "scale")}};
+    RefuseInputAsOutput({"report", arguments.Positional[1]}, inputs);
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(rulesFile);
     const TRuleBase base(*rules);
     content.Title = "Rules of " + FileName(rulesFile);

@@ -30,13 +30,18 @@ int RunSimplify(std::span<const std::string> words, std::ostream& out) {
     settings.Log = &out;
     const std::string& rulesFile = arguments.Positional[0];
     const std::string& dataFile = arguments.Options.at("data");
+    const std::string* weightsFile = arguments.Value("weights");
+    const TToolFile inputs[] = {{"rule file", rulesFile},
+                                {"data set", dataFile},
+                                {"weight file", weightsFile ? *weightsFile : ""}};
+    RefuseInputAsOutput({"simplified rule file", arguments.Positional[1]}, inputs);
     const std::unique_ptr<TFuzzyRuleSet> rules = ReadRuleFile(rulesFile);
     const TRuleBase base(*rules);
     const std::unique_ptr<Data> data = ReadDataSet(dataFile);
     TFigureRows rows{TFidelity::Samples(*data, base), {}, TFidelity::OneHotClasses(*data)};
     std::string against = "the expected outputs";
-    if (const std::string* weights = arguments.Value("weights")) {
-        const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(*weights);
+    if (weightsFile) {
+        const std::unique_ptr<TBasicNetwork> network = ReadWeightFile(*weightsFile);
         rows.Reference =
             NetworkAnswers(RequireOmbra(*network), rows.Inputs, base.Inputs(), base.Outputs());
         against = "the network";

@@ -82,6 +82,10 @@ TEST_F(SafeFiles, AnOutputThatIsAnInputIsRefusedAndNothingWritten) {
          "model file " + s + "model.scale is the CSV file"},
         {{"export", s + "fan.rul", s + "x.fll", "--scale", s + "x.fll"},
          "engine file " + s + "x.fll is the scaling file"},
+        {{"simplify", s + "fan.rul", s + "./fan.rul", "--data", s + "samples.dat"},
+         "simplified rule file " + s + "./fan.rul is the rule file"},
+        {{"report", s + "fan.rul", s + "samples.dat", "--data", s + "samples.dat"},
+         "report " + s + "samples.dat is the data set"},
     };
     fs::create_directories(folder_ / "sub");
     const std::string csv = Read(Scratch("d.csv"));
