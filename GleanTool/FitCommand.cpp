@@ -122,7 +122,11 @@ void ExtractRuleFile(const fs::path& dir) {
     parameters.RuleFile = (dir / "model.rul").string();
     std::ostringstream out, err;
     if (RunExtraction(parameters, out, err) != 0) {
-        throw ToolFailure("extraction failed: " + out.str() + err.str());
+        // Glean ends its messages in a newline; ToolFailure adds the last one itself.
+        std::string message = out.str() + err.str();
+        while (!message.empty() && message.back() == '\n')
+            message.pop_back();
+        throw ToolFailure("extraction failed: " + message);
     }
 }
 

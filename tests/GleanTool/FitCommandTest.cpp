@@ -258,6 +258,12 @@ TEST_F(FitCommand, RefusesWhatItCannotUse) {
     EXPECT_NE(unseen.Err.find("class warm is not among the training rows' classes"),
               std::string::npos)
         << unseen.Err;
+    // A folder in the place of the rule file: Glean's message, one line.
+    fs::create_directories(folder_ / "m" / "model.rul");
+    const auto blocked = Tool({"fit", train, (folder_ / "m").string(), "--target", "label"});
+    EXPECT_EQ(blocked.Code, 1);
+    EXPECT_EQ(blocked.Err, "GleanTool: extraction failed: Unable to open file " +
+                               (folder_ / "m" / "model.rul").string() + "\n");
 }
 
 // fuzzylite, running the FLL export on the held-out Iris rows in their own units, answers what
