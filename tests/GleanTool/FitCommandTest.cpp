@@ -9,7 +9,6 @@
 #include <regex>
 #include <sstream>
 
-#include <unistd.h>
 
 #include "FileHandler/TRuleFile.h"
 #include "GleanTool/ToolFiles.h"
@@ -54,23 +53,14 @@ std::string WeatherCsv(int rows, int offset) {
     return text;
 }
 
-class FitCommand : public testing::Test {
+class FitCommand : public test::ScratchFolderTest {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("glean-fit-" + std::to_string(getpid()) + "-" +
-                   testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    FitCommand() : ScratchFolderTest("glean-fit-") {}
 
     std::string Write(const std::string& name, const std::string& text) {
         std::ofstream(folder_ / name, std::ios::binary) << text;
         return (folder_ / name).string();
     }
-
-    fs::path folder_;
 };
 
 TEST_F(FitCommand, RecoversTheKnownRuleByName) {

@@ -7,8 +7,6 @@
 #include <iterator>
 #include <sstream>
 
-#include <unistd.h>
-
 #include "tests/GleanTool/ToolRun.h"
 
 namespace glean {
@@ -31,19 +29,9 @@ std::string Example(const char* name) {
     return std::string(GLEAN_TEST_DATA) + "/../../examples/fan/" + name;
 }
 
-class GleanToolRun : public testing::Test {
+class GleanToolRun : public test::ScratchFolderTest {
 protected:
-    void SetUp() override {
-        // One folder per test and process: test programs may run side by side.
-        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("glean-tool-" + std::string(test->name()) + "-" + std::to_string(getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-    std::string Scratch(const char* name) const { return (folder_ / name).string(); }
-
-    fs::path folder_;
+    GleanToolRun() : ScratchFolderTest("glean-tool-") {}
 };
 
 TEST_F(GleanToolRun, UsageMistakesExitWithTwoAndTheUsage) {

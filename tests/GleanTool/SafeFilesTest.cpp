@@ -2,7 +2,6 @@
 // that is an input refused, files a recall or training would stop on reported by name, and
 // standard output that cannot be written reported as a failure.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -31,23 +30,15 @@ std::string Read(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class SafeFiles : public testing::Test {
+class SafeFiles : public test::ScratchFolderTest {
 protected:
+    SafeFiles() : ScratchFolderTest("glean-safe-") {}
     void SetUp() override {
-        // One folder per test and process: test programs may run side by side.
-        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("glean-safe-" + std::string(test->name()) + "-" + std::to_string(getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
+        ScratchFolderTest::SetUp();
         for (const char* name : {"fan.wts", "fan.rul", "samples.dat"})
             fs::copy_file(Example(name), folder_ / name);
         std::ofstream(Scratch("d.csv")) << "x,y,z\n1,2,3\n4,5,6\n7,8,9\n";
     }
-    void TearDown() override { fs::remove_all(folder_); }
-    std::string Scratch(const std::string& name) const { return (folder_ / name).string(); }
-
-    fs::path folder_;
 };
 
 TEST_F(SafeFiles, AnOutputThatIsAnInputIsRefusedAndNothingWritten) {

@@ -6,8 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <unistd.h>
-
 #include "support/TestSupport.h"
 #include "tests/GleanTool/ToolRun.h"
 
@@ -107,16 +105,9 @@ TEST(ParseTrainJob, RefusesValuesItsOptionsCannotTake) {
 
 // The csv and train commands through the program's dispatch: usage mistakes give 2 and the
 // usage, failures 1, and a CSV file becomes a weight file the other commands read.
-class TrainCommandRun : public testing::Test {
+class TrainCommandRun : public test::ScratchFolderTest {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("glean-train-" + std::to_string(getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-    std::string Scratch(const char* name) const { return (folder_ / name).string(); }
-
-    fs::path folder_;
+    TrainCommandRun() : ScratchFolderTest("glean-train-") {}
 };
 
 TEST_F(TrainCommandRun, UsageMistakesAndFailures) {
@@ -160,7 +151,8 @@ TEST_F(TrainCommandRun, CsvThenTrainThenFidelity) {
     const ToolRun csv = Tool({"csv", Scratch("d.csv"), Scratch("d.dat"), "--class", "label",
                               "--holdout-every", "4", "--holdout", Scratch("t.dat")});
     ASSERT_EQ(csv.Code, 0) << csv.Err;
-    EXPECT_EQ(csv.Out, "rows read 24, dropped for a missing value 0\n"
+    EXPECT_EQ(csv.Out,
+              "rows read 24, dropped for a missing value 0\n"
               "training rows 18, held-out rows 6, inputs 2, outputs 2\n");
 
     const ToolRun train = Tool({"train", Scratch("d.dat"), Scratch("d.wts"), "--rules", "2",
